@@ -1,0 +1,18 @@
+# tolvane_test(NAME SOURCES... LIBS libs...): a GoogleTest binary registered
+# with CTest. In the Windows builds CTest runs it through the cross-compiling
+# emulator (scripts/wine-exec.sh), so the same sources run natively and
+# under Wine.
+function(tolvane_test name)
+  cmake_parse_arguments(T "GUI" "" "SOURCES;LIBS" ${ARGN})
+  add_executable(${name} ${T_SOURCES} ${T_UNPARSED_ARGUMENTS})
+  target_link_libraries(${name} PRIVATE ${T_LIBS} GTest::gtest_main GTest::gtest)
+  add_test(NAME ${name} COMMAND ${name} --gtest_brief=1)
+  set_tests_properties(${name} PROPERTIES TIMEOUT 900)
+  if(WIN32)
+    set_tests_properties(${name} PROPERTIES LABELS wine)
+  endif()
+endfunction()
+
+function(tolvane_warnings target)
+  target_compile_options(${target} PRIVATE -Wall -Wextra -Wno-unused-parameter)
+endfunction()

@@ -1,0 +1,24 @@
+#!/usr/bin/env bash
+# The shipping build cannot run here; check what can be checked: every
+# program and library is a 32-bit PE file, and smooth.dll exports the
+# platform's entry points.
+set -euo pipefail
+top=$(cd "$(dirname "$0")/.." && pwd)
+bin="$top/build/win32/bin"
+fail=0
+shopt -s nullglob
+files=("$bin"/*.exe "$bin"/*.dll)
+[ "${#files[@]}" -gt 0 ] || { echo "no win32 binaries in $bin" >&2; exit 1; }
+for f in "${files[@]}"; do
+  fmt=$(i686-w64-mingw32-objdump -f "$f" | sed -n 's/.*file format //p')
+  if [ "$fmt" != "pei-i386" ]; then echo "FAIL $f: $fmt"; fail=1; fi
+done
+echo "win32: ${#files[@]} files, all pei-i386: $([ $fail -eq 0 ] && echo yes || echo no)"
+exports=$(i686-w64-mingw32-objdump -p "$bin/smooth.dll" | sed -n '/\[Ordinal\/Name Pointer\] Table/,/^$/p')
+for sym in _ZN6smooth4InitEv _ZN6smooth4FreeEv _ZN6smooth6String13ComputeCRC32Ev \
+           _ZN6smooth3XML8Document8LoadFileERKNS_6StringE _ZN6smooth2IO8InStream11InputNumberEi \
+           _ZN6smooth6System6System13GetAPIVersionEv _ZN6smooth7Threads6Thread5StartEv; do
+  if ! grep -q "$sym" <<<"$exports"; then echo "FAIL smooth.dll does not export $sym"; fail=1; fi
+done
+echo "smooth.dll exports $(grep -c '\] ' <<<"$exports") names"
+exit $fail
