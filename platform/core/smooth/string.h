@@ -97,5 +97,7 @@ namespace smooth
 	};
 
 	SMOOTH_API String operator +(const char *a, const String &b);
+	// The program's command line (arguments only), set by the program entry.
+	extern SMOOTH_API String szCmdLine;
 	SMOOTH_API String operator +(const wchar_t *a, const String &b);
 }
