@@ -30,6 +30,10 @@ namespace smooth
 			Rect() = default;
 			Rect(Int l, Int t, Int r, Int b) : left(l), top(t), right(r), bottom(b) {}
 			Rect(const Point &p, const Size &s) : left(p.x), top(p.y), right(p.x + s.cx), bottom(p.y + s.cy) {}
+
+			// Drawing styles of a rectangle (Surface::Box).
+			static constexpr Int Outlined = 0;
+			static constexpr Int Filled = 1;
 			Bool operator ==(const Rect &o) const { return left == o.left && top == o.top && right == o.right && bottom == o.bottom; }
 		};
 

@@ -1,0 +1,17 @@
+#include "component.h"
+
+Tolvane::Component::Component() : subdir("."), mode(COMPONENT_OPTIONAL)
+{
+}
+
+Tolvane::Component::~Component()
+{
+}
+
+Tolvane::Link::Link() : type(0)
+{
+}
+
+Tolvane::Link::~Link()
+{
+}
