@@ -6,6 +6,6 @@ cd "$top"
 "$top/scripts/setup.sh"
 for preset in linux win64 win32; do
   echo "== build $preset"
-  cmake --preset "$preset" >/dev/null
+  cmake --preset "$preset" -DTOLVANE_DIRS= >/dev/null
   cmake --build --preset "$preset" -- -k 0
 done

@@ -10,7 +10,8 @@ deps="$top/build/deps"
 packages=(build-essential cmake ninja-build pkg-config dpkg-dev
   libbz2-dev libpugixml-dev libgtest-dev googletest bzip2
   g++-mingw-w64-i686 g++-mingw-w64-x86-64 mingw-w64-tools binutils-mingw-w64
-  wine wine64 xvfb x11-utils imagemagick clang libclang-rt-14-dev)
+  wine wine64 xvfb x11-utils imagemagick clang libclang-rt-14-dev
+  python3 time)
 
 missing=()
 for p in "${packages[@]}"; do
