@@ -1,4 +1,4 @@
-# tolvane_test(NAME SOURCES... LIBS libs...): a GoogleTest binary registered
+# tolvane_test(NAME [GUI] SOURCES... LIBS libs...): a GoogleTest binary registered
 # with CTest. In the Windows builds CTest runs it through the cross-compiling
 # emulator (scripts/wine-exec.sh), so the same sources run natively and
 # under Wine.
@@ -10,6 +10,11 @@ function(tolvane_test name)
   set_tests_properties(${name} PROPERTIES TIMEOUT 900)
   if(WIN32)
     set_tests_properties(${name} PROPERTIES LABELS wine)
+  endif()
+  # Tests that show windows share one display: never two at a time, so
+  # focus and the windows they look for are their own.
+  if(T_GUI)
+    set_tests_properties(${name} PROPERTIES RESOURCE_LOCK display LABELS "wine;gui")
   endif()
 endfunction()
 
