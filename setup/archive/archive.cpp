@@ -1,0 +1,557 @@
+#include "archive.h"
+#include "archive_internal.h"
+
+#include <cstring>
+
+namespace ZBK
+{
+	using namespace smooth;
+	using namespace smooth::IO;
+
+	Archive::Archive()
+	{
+		// Tick count alone repeats within a tick and across processes; the
+		// process id and a process-wide counter make the name ours, and
+		// CreateNew refuses a folder that someone else made meanwhile.
+		String base = System::System::GetTempDirectory();
+
+		for (Int attempt = 0; attempt < 100 && !tempFolderMade; attempt++)
+		{
+			String candidate = String(base).Append("ZBK_").Append(String::FromInt(System::System::GetTickCount())).Append("_").Append(Internal::UniqueSuffix());
+
+			if (Directory(candidate).CreateNew() == Success())
+			{
+				tempFolder = candidate;
+				tempFolderMade = true;
+			}
+		}
+
+		AddChunk(new Chunk(tempFolder));
+	}
+
+	Archive::~Archive()
+	{
+		delete stream;
+
+		for (Chunk *chunk : chunks)
+		{
+			File(chunk->compressedFile).Delete();
+			File(chunk->cacheFile).Delete();
+
+			delete chunk;
+		}
+
+		chunks.clear();
+
+		if (tempFolderMade)
+		{
+			Directory(tempFolder).Empty();
+			Directory(tempFolder).Delete();
+		}
+	}
+
+	void Archive::AddChunk(Chunk *chunk)
+	{
+		chunk->onProgress.Connect(std::function<void(Int)>([this](Int value) { Forward(value); }));
+
+		chunks.push_back(chunk);
+	}
+
+	void Archive::Forward(Int value)
+	{
+		if (!scaling)
+		{
+			onProgress.Emit(value);
+
+			return;
+		}
+
+		Int scaled = scaleBase + Int(Math::Round(double(scaleSpan) * value / 1000.0));
+
+		if (scaled > 1000) scaled = 1000;
+		if (scaled <= lastForwarded) return;
+
+		lastForwarded = scaled;
+		onProgress.Emit(scaled);
+	}
+
+	bool Archive::Open(const String &name)
+	{
+		if (stream != nullptr || chunks.size() > 1) return false;
+
+		stream = new InStream(STREAM_FILE, name, IS_READ);
+
+		if (stream->GetLastError() != IO_ERROR_OK)
+		{
+			delete stream;
+
+			stream = new InStream(STREAM_FILE, name, IS_READ_ONLY);
+
+			if (stream->GetLastError() == IO_ERROR_OK) readOnly = true;
+		}
+
+		if (stream->GetLastError() != IO_ERROR_OK || stream->Size() < 0)
+		{
+			delete stream;
+
+			stream = nullptr;
+			readOnly = false;
+
+			return false;
+		}
+
+		fileName = name;
+
+		Int64 size = stream->Size();
+		char magic[3] = { 0, 0, 0 };
+
+		if (stream->InputData(magic, 3) == 3 && std::memcmp(magic, "ZBK", 3) == 0)
+		{
+			intact = true;
+
+			// The walk stops at the first table that cannot be true, and after a
+			// chunk whose payload runs past the end: nothing behind either can
+			// be found reliably.
+			while (stream->GetPos() < size - 1)
+			{
+				Chunk *chunk = new Chunk(tempFolder);
+
+				if (!chunk->ReadIndex(stream))
+				{
+					delete chunk;
+
+					intact = false;
+
+					break;
+				}
+
+				AddChunk(chunk);
+
+				if (chunk->payloadOffset + chunk->compressedSize > size)
+				{
+					intact = false;
+
+					break;
+				}
+			}
+
+			// A stray byte after the last chunk is read past, but a chunk
+			// appended behind it would not be found.
+			if (stream->GetPos() != size) intact = false;
+		}
+
+		for (size_t c = 1; c < chunks.size(); c++)
+		{
+			Chunk *chunk = chunks[c];
+
+			for (Int i = 0; i < chunk->names.Length(); i++)
+			{
+				String entry = chunk->names.GetNth(i);
+
+				if (!keyOf.emplace(entry.WideString(), nextKey).second) continue;
+
+				names.Add(entry, nextKey);
+				sizes.Add(chunk->sizes.GetNth(i), nextKey);
+				owners.Add(chunk, nextKey);
+
+				nextKey++;
+			}
+		}
+
+		return true;
+	}
+
+	bool Archive::ExtractFile(const String &name, const String &destination)
+	{
+		String normalised = NormaliseName(name);
+		auto found = keyOf.find(normalised.WideString());
+
+		if (found == keyOf.end()) return false;
+
+		Chunk *owner = owners.Get(found->second);
+
+		return owner != nullptr && owner->ExtractFile(normalised, destination);
+	}
+
+	bool Archive::AddFile(const String &source, const String &name)
+	{
+		if (readOnly) return false;
+
+		String stored = name == 0 ? source : name;
+		bool folder = Internal::EndsWithSeparator(source);
+
+		if (source == 0 || folder != Internal::EndsWithSeparator(stored)) return false;
+		if (!IsSafeName(stored) || stored.ToUTF8().size() > 0xFFFF) return false;
+
+		String normalised = NormaliseName(stored);
+
+		if (!keyOf.emplace(normalised.WideString(), nextKey).second) return false;
+
+		Int64 size = folder ? 0 : File(source).GetFileSize();
+
+		names.Add(normalised, nextKey);
+		sizes.Add(size < 0 ? 0 : size, nextKey);
+		owners.Add(chunks[0], nextKey);
+
+		nextKey++;
+
+		chunks[0]->addedSources.Add(source);
+		chunks[0]->addedNames.Add(stored);
+
+		return true;
+	}
+
+	bool Archive::RemoveFile(const String &name)
+	{
+		if (readOnly) return false;
+
+		String normalised = NormaliseName(name);
+		auto found = keyOf.find(normalised.WideString());
+
+		if (found == keyOf.end()) return false;
+
+		Int64 key = found->second;
+		Chunk *owner = owners.Get(key);
+
+		keyOf.erase(found);
+		names.Remove(key);
+		sizes.Remove(key);
+		owners.Remove(key);
+
+		// An addition that was never written is simply taken back.
+		if (owner == chunks[0])
+		{
+			for (Int i = 0; i < owner->addedNames.Length(); i++)
+			{
+				if (NormaliseName(owner->addedNames.GetNth(i)) != normalised) continue;
+
+				owner->addedNames.RemoveNth(i);
+				owner->addedSources.RemoveNth(i);
+
+				break;
+			}
+
+			return true;
+		}
+
+		appendOnly = false;
+
+		owner->removedNames.push_back(normalised);
+		owner->removed.insert(normalised.WideString());
+
+		return true;
+	}
+
+	static bool CopyFile(InStream &input, OutStream &output, std::vector<char> &buffer)
+	{
+		for (;;)
+		{
+			Int got = input.InputData(buffer.data(), Int(buffer.size()));
+
+			if (got < 0) return false;
+			if (got == 0) return true;
+			if (output.OutputData(buffer.data(), got) != Success()) return false;
+		}
+	}
+
+	bool Archive::Append()
+	{
+		Chunk *added = chunks[0];
+
+		if (added->addedNames.Length() == 0) return true;
+
+		// A chunk behind a damaged table or after foreign bytes could never be
+		// found again by a reader.
+		if (!intact) return false;
+
+		// The chunk is built completely in the temporary folder first: a source
+		// that cannot be read then fails the write before the archive is touched.
+		String separator;
+
+		separator[0] = System::System::PathSeparator;
+
+		String staged = String(tempFolder).Append(separator).Append("append").Append(Internal::UniqueSuffix()).Append(".temp");
+		bool good;
+
+		{
+			OutStream output(STREAM_FILE, staged, OS_REPLACE);
+
+			good = tempFolderMade && output.GetLastError() == IO_ERROR_OK && added->Write(output);
+
+			if (output.Close() != Success()) good = false;
+		}
+
+		Int64 original = File(fileName).GetFileSize();
+
+		if (good && original >= 0)
+		{
+			std::vector<char> buffer(131072);
+			OutStream output(STREAM_FILE, fileName, OS_APPEND);
+			InStream input(STREAM_FILE, staged, IS_READ_ONLY);
+
+			good = output.GetLastError() == IO_ERROR_OK && input.GetLastError() == IO_ERROR_OK && CopyFile(input, output, buffer);
+
+			if (output.Close() != Success()) good = false;
+
+			// A disk that filled up part way: the archive goes back to its length.
+			if (!good) Internal::TruncateFile(fileName, original);
+		}
+		else good = false;
+
+		File(staged).Delete();
+
+		if (good) AdoptAppended(original);
+
+		return good;
+	}
+
+	void Archive::AdoptAppended(Int64 offset)
+	{
+		// The added entries now live in the file's last chunk. Reading that
+		// chunk back makes them extractable at once, and emptying the added
+		// lists keeps a second write from appending them a second time.
+		Chunk *added = chunks[0];
+
+		added->addedNames.RemoveAll();
+		added->addedSources.RemoveAll();
+		added->sizes.RemoveAll();
+
+		delete stream;
+
+		stream = nullptr;
+
+		for (size_t c = 1; c < chunks.size(); c++) chunks[c]->stream = nullptr;
+
+		if (!ReopenStream() || stream->Seek(offset) != Success()) return;
+
+		Chunk *chunk = new Chunk(tempFolder);
+
+		if (!chunk->ReadIndex(stream))
+		{
+			delete chunk;
+
+			return;
+		}
+
+		AddChunk(chunk);
+
+		for (Int i = 0; i < chunk->names.Length(); i++)
+		{
+			auto found = keyOf.find(chunk->names.GetNth(i).WideString());
+
+			if (found == keyOf.end() || owners.Get(found->second) != added) continue;
+
+			owners.Set(found->second, chunk);
+			sizes.Set(found->second, chunk->sizes.GetNth(i));
+		}
+	}
+
+	bool Archive::ReopenStream()
+	{
+		stream = new InStream(STREAM_FILE, fileName, readOnly ? IS_READ_ONLY : IS_READ);
+
+		if (stream->GetLastError() != IO_ERROR_OK)
+		{
+			delete stream;
+
+			stream = nullptr;
+
+			return false;
+		}
+
+		for (size_t c = 1; c < chunks.size(); c++) chunks[c]->stream = stream;
+
+		return true;
+	}
+
+	bool Archive::WriteComplete(const String &target, bool ownFile)
+	{
+		// Written whole under a name of its own beside the target, the new
+		// archive takes the target's place in one step, so a failure at any
+		// point leaves the target as it was.
+		String temporary = String(target).Append(".").Append(Internal::UniqueSuffix()).Append(".tmp");
+		bool good;
+
+		scaling = true;
+		lastForwarded = 0;
+		onProgress.Emit(0);
+
+		{
+			OutStream output(STREAM_FILE, temporary, OS_REPLACE);
+
+			good = tempFolderMade && output.GetLastError() == IO_ERROR_OK && output.OutputData("ZBK", 3) == Success();
+
+			Int count = Int(chunks.size());
+
+			for (Int c = 0; good && c < count; c++)
+			{
+				scaleBase = Int(1000LL * c / count);
+				scaleSpan = Int(1000LL * (c + 1) / count) - scaleBase;
+
+				good = chunks[c]->Write(output);
+			}
+
+			if (output.Close() != Success()) good = false;
+		}
+
+		scaling = false;
+
+		if (good && ownFile)
+		{
+			// An open file cannot be replaced everywhere: let go of it first, and
+			// take it back should the replacement fail.
+			delete stream;
+
+			stream = nullptr;
+
+			for (size_t c = 1; c < chunks.size(); c++) chunks[c]->stream = nullptr;
+		}
+
+		if (good && File(temporary).Replace(File(target)) != Success())
+		{
+			good = false;
+
+			if (ownFile) ReopenStream();
+		}
+
+		if (!good)
+		{
+			File(temporary).Delete();
+
+			return false;
+		}
+
+		if (lastForwarded < 1000) onProgress.Emit(1000);
+
+		return true;
+	}
+
+	bool Archive::Write(const String &name)
+	{
+		if (readOnly) return false;
+		if (name == 0 && fileName == 0) return false;
+
+		String target = name == 0 ? fileName : name;
+		bool ownFile = fileName != 0 && target == fileName;
+
+		if (appendOnly && ownFile) return Append();
+
+		return WriteComplete(target, ownFile);
+	}
+
+	Int Archive::GetNumberOfFiles() const
+	{
+		return names.Length();
+	}
+
+	String Archive::GetFileName(Int n) const
+	{
+		return names.GetNth(n);
+	}
+
+	Int64 Archive::GetFileSize(Int n) const
+	{
+		return sizes.GetNth(n);
+	}
+
+	Int Archive::GetChunkNumber(Int n) const
+	{
+		Chunk *owner = owners.GetNth(n);
+
+		for (size_t c = 0; owner != nullptr && c < chunks.size(); c++)
+		{
+			if (chunks[c] == owner) return Int(c);
+		}
+
+		return -1;
+	}
+
+	Int Archive::GetNumberOfChunks() const
+	{
+		return Int(chunks.size()) - 1;
+	}
+
+	Chunk *Archive::GetChunk(Int number) const
+	{
+		return number >= 1 && size_t(number) < chunks.size() ? chunks[number] : nullptr;
+	}
+
+	Archive *OpenArchive(const wchar_t *fileName)
+	{
+		Archive *archive = new Archive();
+
+		archive->Open(String(fileName));
+
+		return archive;
+	}
+
+	Archive *CreateArchive()
+	{
+		return new Archive();
+	}
+
+	bool CloseArchive(Archive *archive)
+	{
+		delete archive;
+
+		return true;
+	}
+
+	int GetNumberOfFiles(Archive *archive)
+	{
+		return archive == nullptr ? 0 : archive->GetNumberOfFiles();
+	}
+
+	bool GetFileName(Archive *archive, int n, wchar_t *buffer, int size)
+	{
+		if (archive == nullptr || buffer == nullptr || size <= 0) return false;
+
+		String name = archive->GetFileName(n);
+
+		if (name.Length() >= size) return false;
+
+		std::memset(buffer, 0, size_t(size) * sizeof(wchar_t));
+		std::memcpy(buffer, name.Wide(), size_t(name.Length()) * sizeof(wchar_t));
+
+		return true;
+	}
+
+	int GetFileSize(Archive *archive, int n)
+	{
+		return archive == nullptr ? 0 : int(archive->GetFileSize(n));
+	}
+
+	bool SetProgressCallback(Archive *archive, void (*callback)(int))
+	{
+		if (archive == nullptr || callback == nullptr) return false;
+
+		archive->onProgress.Connect(callback);
+
+		return true;
+	}
+
+	bool ExtractFile(Archive *archive, const wchar_t *name, const wchar_t *destination)
+	{
+		return archive != nullptr && archive->ExtractFile(String(name), String(destination));
+	}
+
+	bool AddFile(Archive *archive, const wchar_t *source, const wchar_t *name)
+	{
+		return archive != nullptr && archive->AddFile(String(source), String(name));
+	}
+
+	bool RemoveFile(Archive *archive, const wchar_t *name)
+	{
+		return archive != nullptr && archive->RemoveFile(String(name));
+	}
+
+	bool WriteArchive(Archive *archive, const wchar_t *fileName)
+	{
+		return archive != nullptr && archive->Write(String(fileName));
+	}
+
+	bool IsReadOnly(Archive *archive)
+	{
+		return archive != nullptr && archive->IsReadOnly();
+	}
+}

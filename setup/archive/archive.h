@@ -1,0 +1,158 @@
+// ZBK::Archive and the flat entry points of the archive module.
+//
+// An archive file is the three bytes "ZBK" followed by chunks; each chunk is a
+// table of entries (name, size) and one bzip2 stream holding the files of the
+// chunk back to back. Numbers are little-endian; counts and sizes stay below
+// 2^31. Names are UTF-8 relative paths; '\' separators read as '/'; a name
+// ending with '/' is a folder entry of size 0.
+#pragma once
+
+#include "chunk.h"
+
+namespace ZBK
+{
+	// Decides whether an entry name may become a path below a folder: a
+	// relative path of non-empty components separated by '/' or '\' (one
+	// trailing separator allowed, for a folder entry), none of them "." or
+	// "..", no ':' or control character anywhere, no drive letter, no
+	// "\\?\", "\\.\" or UNC prefix, no absolute path, and no component that
+	// is a reserved device name (CON, PRN, AUX, NUL, COM1-COM9, LPT1-LPT9, in
+	// any case, with or without an extension or trailing dots or spaces).
+	// The writer and every extracting program use this one rule.
+	bool		 IsSafeName(const String &name);
+
+	// The name with every '\' replaced by '/': an entry's identity.
+	String		 NormaliseName(const String &name);
+
+	class Archive
+	{
+		public:
+			// A new, empty, writable archive with its own temporary folder, whose
+			// name no other archive object of any process uses at the same time.
+					 Archive();
+			// Closes the stream and deletes the temporary folder with everything
+			// in it (only this object's folder).
+					~Archive();
+			Archive(const Archive &) = delete;
+			Archive &operator =(const Archive &) = delete;
+
+			// Opens an archive file. false when it cannot be opened in either mode
+			// (the object then stays empty). A file opened only for reading makes
+			// the object read-only. A file without the magic opens as an empty
+			// archive (true). The walk over the chunks stops at the first table
+			// that cannot be true (count or size of 2^31 or more, a record past the
+			// end of the file); the chunks before it are listed, the rest is not.
+			// Two entries with the same normalised name: only the first is listed.
+			// A stored name ends at its first zero byte.
+			bool		 Open(const String &fileName);
+
+			// Extracts an entry (name with either separator) to destination, or to
+			// the normalised name when destination is empty. false when the name
+			// is not listed, was added but not written yet, is not a safe name, its
+			// chunk is damaged, the archive was rewritten in place by this object
+			// (open it again), or the target cannot be written.
+			bool		 ExtractFile(const String &name, const String &destination);
+
+			// Queues source to be added under name (source itself when name is
+			// empty). A source ending with '\' or '/' is a folder entry, and then
+			// the name must end with a separator too (and a file's name must not).
+			// Nothing is read until the next Write. false, with nothing queued, when
+			// the archive is read-only, the name is unsafe or longer than 65 535
+			// UTF-8 bytes, or its normalised form is already listed.
+			bool		 AddFile(const String &source, const String &name);
+
+			// Marks a listed entry (either separator) removed; a queued addition is
+			// simply cancelled. false when read-only or the name is not listed.
+			bool		 RemoveFile(const String &name);
+
+			// Writes the archive to fileName, or onto its own file when fileName is
+			// empty. Onto its own file with only additions queued: one chunk is
+			// appended (the payload is compressed in the temporary folder first);
+			// the added entries can be extracted through this object right away
+			// and are not appended again by a later write.
+			// Otherwise a complete archive is written under a temporary name beside
+			// the target and then put in the target's place in one step; after
+			// that, when the target was its own file, the object reads nothing more
+			// until opened again. false when read-only, there is no name at all, a
+			// source cannot be read whole, a chunk is damaged, an append would go
+			// behind foreign or damaged bytes, or a write fails; the
+			// target is then exactly as it was before (an append that fails is cut
+			// back to the original length).
+			bool		 Write(const String &fileName);
+
+			bool		 IsReadOnly() const	{ return readOnly; }
+
+			// The index: positions 0 .. GetNumberOfFiles() - 1, in chunk order
+			// then record order, then queued additions. Outside: "" / 0 / -1.
+			Int		 GetNumberOfFiles() const;
+			String		 GetFileName(Int n) const;
+			Int64		 GetFileSize(Int n) const;
+			// Chunk number of the entry at position n: 1 for the first chunk of
+			// the file, 0 for a queued addition, -1 outside the index.
+			Int		 GetChunkNumber(Int n) const;
+
+			// Chunks read from the file, 1 .. GetNumberOfChunks().
+			Int		 GetNumberOfChunks() const;
+			Chunk		*GetChunk(Int number) const;
+
+			const String	&GetFileName() const	{ return fileName; }
+			const String	&GetTempFolder() const	{ return tempFolder; }
+
+			// Progress in thousandths of each extraction or write: 0 first, never
+			// falling, never above 1000, 1000 last (a failed one stops short of
+			// 1000). Folder entries report nothing.
+			smooth::Signal<Int>	 onProgress;
+		private:
+			void		 AddChunk(Chunk *chunk);
+			void		 Forward(Int value);
+			bool		 WriteComplete(const String &target, bool ownFile);
+			bool		 Append();
+			void		 AdoptAppended(Int64 offset);
+			bool		 ReopenStream();
+
+			String		 fileName;
+			smooth::IO::InStream *stream = nullptr;
+			String		 tempFolder;
+			bool		 tempFolderMade = false;
+			bool		 readOnly = false;
+			// The file starts with the magic and its chunks end where it ends.
+			bool		 intact = false;
+			std::vector<Chunk *> chunks;
+			bool		 appendOnly = true;
+
+			// The index, keyed by a per-object sequence number so that no two
+			// names can share a key; keyOf finds the key of a normalised name.
+			smooth::Array<String>	 names;
+			smooth::Array<Int64>	 sizes;
+			smooth::Array<Chunk *>	 owners;
+			std::unordered_map<std::wstring, Int64> keyOf;
+			Int64		 nextKey = 0;
+
+			// While a write runs, each chunk's 0..1000 maps into its share.
+			bool		 scaling = false;
+			Int		 scaleBase = 0;
+			Int		 scaleSpan = 1000;
+			Int		 lastForwarded = 0;
+	};
+
+	// Flat entry points: wide strings in, one-byte booleans out.
+
+	// Never null; the object lists 0 entries when the file is missing or foreign.
+	Archive		*OpenArchive(const wchar_t *fileName);
+	Archive		*CreateArchive();
+	// Destroys the object (null is fine). Always true.
+	bool		 CloseArchive(Archive *archive);
+	int		 GetNumberOfFiles(Archive *archive);
+	// When the name at position n is shorter than size characters: zero-fills
+	// the whole buffer, copies the name and returns true (an empty name for a
+	// position outside the index). Otherwise false with the buffer untouched.
+	bool		 GetFileName(Archive *archive, int n, wchar_t *buffer, int size);
+	int		 GetFileSize(Archive *archive, int n);
+	// Adds one more callback to the archive's progress; false for null.
+	bool		 SetProgressCallback(Archive *archive, void (*callback)(int));
+	bool		 ExtractFile(Archive *archive, const wchar_t *name, const wchar_t *destination);
+	bool		 AddFile(Archive *archive, const wchar_t *source, const wchar_t *name);
+	bool		 RemoveFile(Archive *archive, const wchar_t *name);
+	bool		 WriteArchive(Archive *archive, const wchar_t *fileName);
+	bool		 IsReadOnly(Archive *archive);
+}

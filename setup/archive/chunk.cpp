@@ -1,0 +1,530 @@
+#include "chunk.h"
+#include "archive.h"
+#include "archive_internal.h"
+#include "bzip_stream.h"
+
+#include <atomic>
+#include <string>
+
+namespace ZBK
+{
+	using namespace smooth;
+	using namespace smooth::IO;
+
+	// Chunk numbers only name temporary files, but several threads may make
+	// archives, so the counter is atomic.
+	static std::atomic<Int> chunkCounter(0);
+
+	static const Int bufferSize = 131072;
+
+	Chunk::Chunk(const String &tempFolder) : number(chunkCounter++), buffer(bufferSize), tempFolder(tempFolder)
+	{
+		String separator;
+
+		separator[0] = System::System::PathSeparator;
+
+		compressedFile = String(tempFolder).Append(separator).Append("chunk").Append(String::FromInt(number)).Append(".temp.bz2");
+		cacheFile = String(tempFolder).Append(separator).Append("chunk").Append(String::FromInt(number)).Append(".temp");
+	}
+
+	Chunk::~Chunk()
+	{
+	}
+
+	bool Chunk::ReadIndex(InStream *input)
+	{
+		if (input == nullptr || input->Size() < 0) return false;
+
+		Int64 fileSize = input->Size();
+		Int64 count = input->InputNumber(4);
+
+		// A record needs at least six bytes, so a count the file cannot hold
+		// fails on the first record that runs past its end; memory thus grows
+		// with the file, never with what a header claims.
+		if (count < 0 || count > MaxFormatValue || input->GetPos() + 5 > fileSize) return false;
+
+		input->RelSeek(5);
+
+		std::string bytes;
+		Int64 sum = 0;
+
+		for (Int64 i = 0; i < count; i++)
+		{
+			if (input->GetPos() + 2 > fileSize) return false;
+
+			Int64 length = input->InputNumber(2);
+
+			if (length < 0 || input->GetPos() + length + 4 > fileSize) return false;
+
+			bytes.resize(size_t(length));
+
+			if (length > 0 && input->InputData(&bytes[0], Int(length)) != length) return false;
+
+			// A name ends at its first zero byte, as text read from a stream
+			// always does; whatever follows could never be asked for by name.
+			String name = NormaliseName(String::FromUTF8(bytes.substr(0, bytes.find('\0'))));
+			Int64 size = input->InputNumber(4);
+
+			if (size < 0 || size > MaxFormatValue) return false;
+
+			Int record = names.Length();
+
+			names.Add(name, record);
+			sizes.Add(size, record);
+			cacheOffsets.Add(sum, record);
+			recordOf.emplace(name.WideString(), record);
+
+			sum += size;
+		}
+
+		if (input->GetPos() + 13 > fileSize) return false;
+
+		input->RelSeek(5);
+
+		compressedSize = input->InputNumber(4);
+		totalSize = input->InputNumber(4);
+
+		if (compressedSize < 0 || compressedSize > MaxFormatValue || totalSize < 0 || totalSize > MaxFormatValue) return false;
+
+		stream = input;
+		payloadOffset = input->GetPos();
+
+		// A payload past the end of the file or a total that is not the sum of
+		// the sizes cannot decode to this table: list the entries, extract none.
+		if (sum != totalSize) damaged = true;
+		if (input->RelSeek(compressedSize) != Success())
+		{
+			damaged = true;
+			input->Seek(fileSize);
+		}
+
+		return true;
+	}
+
+	Int Chunk::FindRecord(const String &name) const
+	{
+		auto found = recordOf.find(name.WideString());
+
+		return found == recordOf.end() ? -1 : found->second;
+	}
+
+	Int Chunk::GetNumberOfFiles() const
+	{
+		return names.Length();
+	}
+
+	String Chunk::GetFileName(Int n) const
+	{
+		return names.GetNth(n);
+	}
+
+	Int64 Chunk::GetFileSize(Int n) const
+	{
+		return sizes.GetNth(n);
+	}
+
+	bool Chunk::IsRemoved(const String &name) const
+	{
+		return removed.count(NormaliseName(name).WideString()) != 0;
+	}
+
+	void Chunk::Report(Int value)
+	{
+		if (value > 1000) value = 1000;
+		if (value <= lastReported) return;
+
+		lastReported = value;
+		onProgress.Emit(value);
+	}
+
+	Int Chunk::CreateParentFolder(const String &path)
+	{
+		for (Int i = path.Length() - 1; i >= 0; i--)
+		{
+			if (path[i] != '/' && path[i] != '\\') continue;
+			if (i == 0) return Success();
+
+			return Directory(path.Head(i)).Create();
+		}
+
+		return Success();
+	}
+
+	bool Chunk::HasCache() const
+	{
+		// The cache only ever appears under its name once complete.
+		return File(cacheFile).GetFileSize() == totalSize;
+	}
+
+	bool Chunk::FillCache(Int from, Int to, Int record, OutStream *target)
+	{
+		if (stream == nullptr || damaged || tempFolder == 0) return false;
+
+		String part = String(cacheFile).Append(".part");
+		OutStream cache(STREAM_FILE, part, OS_REPLACE);
+		bool good = cache.GetLastError() == IO_ERROR_OK;
+
+		{
+			BzipReader reader(*stream, payloadOffset, compressedSize);
+			Int64 done = 0;
+
+			for (Int i = 0; good && i < names.Length(); i++)
+			{
+				Int64 remaining = sizes.GetNth(i);
+
+				while (good && remaining > 0)
+				{
+					Int wanted = remaining < bufferSize ? Int(remaining) : bufferSize;
+					Int got = reader.Read(buffer.data(), wanted);
+
+					if (got != wanted) { good = false; break; }
+
+					if (cache.OutputData(buffer.data(), got) != Success()) good = false;
+					if (i == record && target != nullptr && target->OutputData(buffer.data(), got) != Success()) good = false;
+
+					done += got;
+					remaining -= got;
+
+					Report(Int(Math::Round(from + double(to - from) * double(done) / double(totalSize))));
+				}
+			}
+
+			if (good) good = reader.EndsExactly();
+		}
+
+		if (cache.Close() != Success()) good = false;
+
+		if (good && File(part).Replace(File(cacheFile)) != Success()) good = false;
+
+		if (!good) File(part).Delete();
+
+		return good;
+	}
+
+	bool Chunk::CopyFromCache(Int record, OutStream &target)
+	{
+		InStream cache(STREAM_FILE, cacheFile, IS_READ_ONLY);
+		Int64 size = sizes.GetNth(record);
+
+		if (cache.GetLastError() != IO_ERROR_OK || cache.Seek(cacheOffsets.GetNth(record)) != Success()) return false;
+
+		Int64 done = 0;
+
+		while (done < size)
+		{
+			Int wanted = size - done < bufferSize ? Int(size - done) : bufferSize;
+
+			if (cache.InputData(buffer.data(), wanted) != wanted) return false;
+			if (target.OutputData(buffer.data(), wanted) != Success()) return false;
+
+			done += wanted;
+
+			Report(Int(Math::Round(1000.0 * double(done) / double(size))));
+		}
+
+		return true;
+	}
+
+	bool Chunk::ExtractFile(const String &name, const String &destination)
+	{
+		// Without its private folder the chunk's file names would point into
+		// the root of the file system.
+		if (stream == nullptr || damaged || tempFolder == 0) return false;
+
+		Int record = FindRecord(name);
+
+		if (record < 0 || !IsSafeName(name)) return false;
+
+		String target = destination == 0 ? name : destination;
+
+		if (Internal::EndsWithSeparator(name) || Internal::EndsWithSeparator(target))
+		{
+			String folder = Internal::EndsWithSeparator(target) ? target.Head(target.Length() - 1) : target;
+
+			return folder == 0 || Directory(folder).Create() == Success();
+		}
+
+		if (CreateParentFolder(target) != Success()) return false;
+
+		lastReported = 0;
+		onProgress.Emit(0);
+
+		// The data goes to a name of its own beside the target and takes the
+		// target's place only when every byte has been checked, so a damaged
+		// payload never leaves a half file or spoils an earlier one.
+		String part = String(target).Append(".").Append(Internal::UniqueSuffix()).Append(".part");
+		bool good;
+
+		{
+			OutStream output(STREAM_FILE, part, OS_REPLACE);
+
+			good = output.GetLastError() == IO_ERROR_OK;
+
+			if (good)
+			{
+				if (HasCache()) good = CopyFromCache(record, output);
+				else		good = FillCache(0, 1000, record, &output);
+			}
+
+			if (output.Close() != Success()) good = false;
+		}
+
+		if (good && File(part).Replace(File(target)) != Success()) good = false;
+
+		if (!good)
+		{
+			File(part).Delete();
+
+			return false;
+		}
+
+		onProgress.Emit(1000);
+
+		return true;
+	}
+
+	bool Chunk::CopyInto(OutStream &output, InStream &input, Int64 offset, Int64 bytes, bool report)
+	{
+		if (input.Seek(offset) != Success()) return false;
+
+		Int64 done = 0;
+
+		while (done < bytes)
+		{
+			Int wanted = bytes - done < bufferSize ? Int(bytes - done) : bufferSize;
+
+			if (input.InputData(buffer.data(), wanted) != wanted) return false;
+			if (output.OutputData(buffer.data(), wanted) != Success()) return false;
+
+			done += wanted;
+
+			if (report) Report(Int(Math::Round(1000.0 * double(done) / double(bytes))));
+		}
+
+		return true;
+	}
+
+	static bool WriteRecord(OutStream &output, const String &name, Int64 size)
+	{
+		std::string bytes = name.ToUTF8();
+
+		if (bytes.size() > 0xFFFF || size < 0 || size > MaxFormatValue) return false;
+
+		return output.OutputNumber(Int64(bytes.size()), 2) == Success()
+		    && (bytes.empty() || output.OutputData(bytes.data(), Int(bytes.size())) == Success())
+		    && output.OutputNumber(size, 4) == Success();
+	}
+
+	// Compresses every added source into the compressed file. Every source
+	// must be read whole: the table written afterwards lists exactly what
+	// the payload holds, or the write fails.
+	bool Chunk::StageAdded(Int64 &payloadSize)
+	{
+		Int count = addedNames.Length();
+		bool good;
+
+		{
+			OutStream compressed(STREAM_FILE, compressedFile, OS_REPLACE);
+			BzipWriter writer(compressed);
+
+			good = compressed.GetLastError() == IO_ERROR_OK;
+			totalSize = 0;
+
+			sizes.RemoveAll();
+
+			for (Int i = 0; good && i < count; i++)
+			{
+				String source = addedSources.GetNth(i);
+
+				if (Internal::EndsWithSeparator(source))
+				{
+					sizes.Add(0, i);
+					Report(Int(Math::Round(1000.0 / count * (i + 1))));
+
+					continue;
+				}
+
+				InStream input(STREAM_FILE, source, IS_READ_ONLY);
+				Int64 size = input.Size();
+
+				if (input.GetLastError() != IO_ERROR_OK || size < 0 || size > MaxFormatValue || totalSize + size > MaxFormatValue) { good = false; break; }
+
+				Int64 done = 0;
+
+				while (good && done < size)
+				{
+					Int wanted = size - done < bufferSize ? Int(size - done) : bufferSize;
+
+					if (input.InputData(buffer.data(), wanted) != wanted || !writer.Write(buffer.data(), wanted)) good = false;
+
+					done += wanted;
+
+					Report(Int(Math::Round(1000.0 / (double(size) * count) * done + 1000.0 / count * i)));
+				}
+
+				if (size == 0) Report(Int(Math::Round(1000.0 / count * (i + 1))));
+
+				sizes.Add(size, i);
+				totalSize += size;
+			}
+
+			if (good) good = writer.Finish();
+			if (compressed.Close() != Success()) good = false;
+
+			payloadSize = writer.GetCompressedSize();
+		}
+
+		if (payloadSize > MaxFormatValue) good = false;
+		if (!good) File(compressedFile).Delete();
+
+		return good;
+	}
+
+	// Recompresses the records that are not removed from the cache, which is
+	// made first when no extraction made it yet. Decompression takes the
+	// first half of the progress scale, recompression the second.
+	bool Chunk::StageRecompressed(Int64 &payloadSize, Int64 &newTotal)
+	{
+		if (!HasCache() && !FillCache(0, 500)) return false;
+
+		bool good;
+
+		{
+			InStream cache(STREAM_FILE, cacheFile, IS_READ_ONLY);
+			OutStream compressed(STREAM_FILE, compressedFile, OS_REPLACE);
+			BzipWriter writer(compressed);
+
+			good = cache.GetLastError() == IO_ERROR_OK && compressed.GetLastError() == IO_ERROR_OK;
+			newTotal = 0;
+
+			for (Int i = 0; i < names.Length(); i++)
+			{
+				if (!IsRemoved(names.GetNth(i))) newTotal += sizes.GetNth(i);
+			}
+
+			Int64 done = 0;
+
+			for (Int i = 0; good && i < names.Length(); i++)
+			{
+				Int64 size = sizes.GetNth(i);
+
+				if (IsRemoved(names.GetNth(i)))
+				{
+					if (cache.RelSeek(size) != Success()) good = false;
+
+					continue;
+				}
+
+				Int64 copied = 0;
+
+				while (good && copied < size)
+				{
+					Int wanted = size - copied < bufferSize ? Int(size - copied) : bufferSize;
+
+					if (cache.InputData(buffer.data(), wanted) != wanted || !writer.Write(buffer.data(), wanted)) good = false;
+
+					copied += wanted;
+					done += wanted;
+
+					Report(Int(Math::Round(500.0 + 500.0 * double(done) / double(newTotal))));
+				}
+			}
+
+			if (good) good = writer.Finish();
+			if (compressed.Close() != Success()) good = false;
+
+			payloadSize = writer.GetCompressedSize();
+		}
+
+		if (payloadSize > MaxFormatValue) good = false;
+		if (!good) File(compressedFile).Delete();
+
+		return good;
+	}
+
+	bool Chunk::Write(OutStream &output)
+	{
+		if (tempFolder == 0) return false;
+
+		lastReported = 0;
+		onProgress.Emit(0);
+
+		bool good = true;
+		Int count = names.Length();
+
+		if (addedNames.Length() > 0)
+		{
+			Int64 payloadSize = 0;
+
+			good = StageAdded(payloadSize);
+
+			if (good)
+			{
+				good = output.OutputNumber(addedNames.Length(), 4) == Success() && output.OutputData("FILES", 5) == Success();
+
+				for (Int i = 0; good && i < addedNames.Length(); i++) good = WriteRecord(output, addedNames.GetNth(i), sizes.Get(i));
+
+				good = good && output.OutputData("CDATA", 5) == Success() && output.OutputNumber(payloadSize, 4) == Success() && output.OutputNumber(totalSize, 4) == Success();
+
+				InStream compressed(STREAM_FILE, compressedFile, IS_READ_ONLY);
+
+				good = good && compressed.Size() == payloadSize && CopyInto(output, compressed, 0, payloadSize, false);
+			}
+
+			File(compressedFile).Delete();
+		}
+		else if (!removed.empty())
+		{
+			Int left = 0;
+
+			for (Int i = 0; i < count; i++) if (!IsRemoved(names.GetNth(i))) left++;
+
+			if (left > 0)
+			{
+				if (stream == nullptr || damaged) return false;
+
+				Int64 payloadSize = 0;
+				Int64 newTotal = 0;
+
+				good = StageRecompressed(payloadSize, newTotal);
+
+				if (good)
+				{
+					good = output.OutputNumber(left, 4) == Success() && output.OutputData("FILES", 5) == Success();
+
+					for (Int i = 0; good && i < count; i++)
+					{
+						if (!IsRemoved(names.GetNth(i))) good = WriteRecord(output, names.GetNth(i), sizes.GetNth(i));
+					}
+
+					good = good && output.OutputData("CDATA", 5) == Success() && output.OutputNumber(payloadSize, 4) == Success() && output.OutputNumber(newTotal, 4) == Success();
+
+					InStream compressed(STREAM_FILE, compressedFile, IS_READ_ONLY);
+
+					good = good && compressed.Size() == payloadSize && CopyInto(output, compressed, 0, payloadSize, false);
+				}
+
+				File(compressedFile).Delete();
+			}
+		}
+		else if (count > 0)
+		{
+			// Unchanged: the payload is copied as it is, never decompressed.
+			if (stream == nullptr || damaged) return false;
+
+			good = output.OutputNumber(count, 4) == Success() && output.OutputData("FILES", 5) == Success();
+
+			for (Int i = 0; good && i < count; i++) good = WriteRecord(output, names.GetNth(i), sizes.GetNth(i));
+
+			good = good && output.OutputData("CDATA", 5) == Success() && output.OutputNumber(compressedSize, 4) == Success() && output.OutputNumber(totalSize, 4) == Success();
+			good = good && CopyInto(output, *stream, payloadOffset, compressedSize, true);
+		}
+
+		if (!good) return false;
+
+		lastReported = 1000;
+		onProgress.Emit(1000);
+
+		return true;
+	}
+}

@@ -1,0 +1,130 @@
+// ZBK::Chunk: one chunk of a ZBK archive, its table, its cache and its writer.
+//
+// A chunk read from a file knows its table (names and sizes in record order)
+// and where its payload lies. Its first extraction decompresses the whole
+// payload once into a cache file in the archive's temporary folder; every
+// later extraction copies from that cache. The chunk at position 0 of an
+// archive collects files to add; the others collect names to remove.
+#pragma once
+
+#include <smooth.h>
+
+#include <unordered_map>
+#include <unordered_set>
+#include <vector>
+
+namespace ZBK
+{
+	using smooth::Int;
+	using smooth::Int64;
+	using smooth::String;
+
+	class Archive;
+
+	// Largest count or size the format allows: numbers are read as signed 32-bit.
+	const Int64 MaxFormatValue = 0x7FFFFFFF;
+
+	class Chunk
+	{
+		friend class Archive;
+
+		public:
+			// Names its files after a process-wide chunk number inside tempFolder
+			// (which must exist before the chunk extracts or writes anything; with
+			// an empty tempFolder every extraction and write fails).
+			explicit	 Chunk(const String &tempFolder);
+					~Chunk();
+			Chunk(const Chunk &) = delete;
+			Chunk &operator =(const Chunk &) = delete;
+
+			// Reads the chunk table at the stream's position and skips the payload.
+			// false when the table cannot be what it claims: a count or size of
+			// 2^31 or more, or a record running past the end of the file. The
+			// chunk is then incomplete and the caller drops it and stops walking.
+			// A complete table whose payload runs past the end of the file, or whose
+			// total disagrees with its entry sizes, reads true but the chunk is
+			// marked damaged: it lists its entries and every extraction fails.
+			bool		 ReadIndex(smooth::IO::InStream *stream);
+
+			// Extracts the entry with the normalised name to destination (to the
+			// name itself when destination is empty). Folder entries create the
+			// folder and report no progress. Files report 0, rising values, 1000.
+			// false, leaving no file at destination that was not there before and
+			// the earlier file there unchanged, when: the chunk has no stream, the
+			// name is not in this chunk or not a safe relative name, the payload
+			// is damaged or shorter or longer than its table says, or the target
+			// cannot be written. A cache is kept only when the whole chunk decoded
+			// to exactly the sizes of its table.
+			bool		 ExtractFile(const String &name, const String &destination);
+
+			// Creates the folder that holds path: the text before its last '\' or
+			// '/' (nothing when there is none). Success() when it exists afterwards.
+			static Int	 CreateParentFolder(const String &path);
+
+			Int		 GetNumberOfFiles() const;
+			String		 GetFileName(Int n) const;	// empty outside 0..count-1
+			Int64		 GetFileSize(Int n) const;	// 0 outside 0..count-1
+
+			// Writes the chunk at the output's position (see the archive's Write):
+			// added files as a new chunk, a table that lost entries recompressed
+			// from the cache, an unchanged chunk copied byte for byte, nothing for
+			// a chunk without entries left. false when a source cannot be read
+			// whole, the payload is damaged or any write fails; the output then
+			// holds an unknown part of the chunk and must be thrown away.
+			bool		 Write(smooth::IO::OutStream &output);
+
+			// true when name (normalised) is marked removed in this chunk.
+			bool		 IsRemoved(const String &name) const;
+
+			// true when the payload cannot match the table (see ReadIndex).
+			bool		 IsDamaged() const	{ return damaged; }
+			Int64		 GetCompressedSize() const	{ return compressedSize; }
+			Int64		 GetTotalSize() const	{ return totalSize; }
+			Int64		 GetPayloadOffset() const	{ return payloadOffset; }
+
+			// Progress in thousandths of the current extraction or write.
+			smooth::Signal<Int>	 onProgress;
+
+			// Decompresses the whole payload into the cache file (again, when a
+			// cache is there already), checking that it decodes to exactly the
+			// sizes of the table. Progress rises from 'from' to 'to' over the
+			// chunk's total size. Also copies the data of record 'record' into
+			// 'target' on the way when target is not null. false on any damage,
+			// and then no cache is left behind.
+			bool		 FillCache(Int from, Int to, Int record = -1, smooth::IO::OutStream *target = nullptr);
+		private:
+			Int		 FindRecord(const String &name) const;
+			void		 Report(Int value);
+			bool		 CopyFromCache(Int record, smooth::IO::OutStream &target);
+			bool		 StageAdded(Int64 &payloadSize);
+			bool		 StageRecompressed(Int64 &payloadSize, Int64 &newTotal);
+			bool		 WriteTable(smooth::IO::OutStream &output, bool added, const std::vector<Int64> &addedSizes);
+			bool		 CopyInto(smooth::IO::OutStream &output, smooth::IO::InStream &input, Int64 offset, Int64 bytes, bool report);
+			bool		 HasCache() const;
+
+			Int		 number;
+			std::vector<char> buffer;
+			smooth::IO::InStream *stream = nullptr;
+			Int64		 payloadOffset = 0;
+			String		 tempFolder;
+			String		 compressedFile;
+			String		 cacheFile;
+			Int64		 compressedSize = 0;
+			Int64		 totalSize = 0;
+			bool		 damaged = false;
+
+			// The table in record order, keyed by record number.
+			smooth::Array<String>	 names;
+			smooth::Array<Int64>	 sizes;
+			smooth::Array<Int64>	 cacheOffsets;
+			// First record of each normalised name.
+			std::unordered_map<std::wstring, Int> recordOf;
+
+			smooth::Array<String>	 addedSources;
+			smooth::Array<String>	 addedNames;
+			std::vector<String>	 removedNames;
+			std::unordered_set<std::wstring> removed;
+
+			Int		 lastReported = 0;
+	};
+}
