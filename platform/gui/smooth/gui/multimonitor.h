@@ -1,0 +1,19 @@
+// smooth::System::MultiMonitor: the rectangles of the screen's monitors.
+#pragma once
+
+#include <smooth.h>
+
+namespace smooth
+{
+	namespace System
+	{
+		class SMOOTH_API MultiMonitor
+		{
+			public:
+				// The monitor showing the active window (the primary monitor when
+				// no window is active), in virtual-screen coordinates.
+				static GUI::Rect GetActiveMonitorMetrics();
+				static GUI::Rect GetPrimaryMonitorMetrics();
+		};
+	}
+}

@@ -1,0 +1,215 @@
+#include "gui_internal.h"
+
+using namespace smooth;
+using namespace smooth::GUI;
+
+namespace
+{
+	// The DC a Surface draws into: the paint's inside onPaint, else the
+	// window's own, released again at the end of the operation.
+	class SurfaceDC
+	{
+		public:
+			explicit SurfaceDC(Window *window)
+			{
+				hwnd = window != nullptr ? (HWND) window->GetSystemWindow() : nullptr;
+
+				if (hwnd == nullptr) return;
+
+				dc = (HDC) WidgetBackend::PaintDC(window);
+
+				if (dc == nullptr) { dc = GetDC(hwnd); release = true; }
+			}
+
+			~SurfaceDC() { if (release && dc != nullptr) ReleaseDC(hwnd, dc); }
+
+			SurfaceDC(const SurfaceDC &) = delete;
+			SurfaceDC &operator =(const SurfaceDC &) = delete;
+
+			operator HDC() const { return dc; }
+		private:
+			HWND	 hwnd	 = nullptr;
+			HDC	 dc	 = nullptr;
+			bool	 release = false;
+	};
+
+	void FillSolid(HDC dc, const RECT &rect, COLORREF color)
+	{
+		// Cheaper than a brush per call and exact: an opaque blank text run.
+		COLORREF old = SetBkColor(dc, color);
+
+		ExtTextOutW(dc, 0, 0, ETO_OPAQUE, &rect, nullptr, 0, nullptr);
+		SetBkColor(dc, old);
+	}
+
+	Int Blend(Int first, Int second, Int i, Int n)
+	{
+		return first + (second - first) * i / n;
+	}
+}
+
+Surface::Surface(Window *iWindow) : window(iWindow)
+{
+}
+
+Surface::~Surface()
+{
+}
+
+Int Surface::Box(const Rect &rect, const Color &color, Int style, const Size &size)
+{
+	SurfaceDC	 dc(window);
+
+	if (dc == nullptr) return Error();
+
+	if (rect.right <= rect.left || rect.bottom <= rect.top) return Success();
+
+	RECT	 r = ToRECT(rect);
+
+	if (size.cx == 0 && size.cy == 0)
+	{
+		if (style == Rect::Filled)
+		{
+			FillSolid(dc, r, ToColorRef(color));
+		}
+		else
+		{
+			HBRUSH	 brush = CreateSolidBrush(ToColorRef(color));
+
+			FrameRect(dc, &r, brush);
+			::DeleteObject(brush);
+		}
+
+		return Success();
+	}
+
+	HPEN	 pen	  = CreatePen(PS_SOLID, 1, ToColorRef(color));
+	HBRUSH	 brush	  = style == Rect::Filled ? CreateSolidBrush(ToColorRef(color)) : (HBRUSH) GetStockObject(NULL_BRUSH);
+	HGDIOBJ	 oldPen	  = SelectObject(dc, pen);
+	HGDIOBJ	 oldBrush = SelectObject(dc, brush);
+
+	RoundRect(dc, r.left, r.top, r.right, r.bottom, size.cx, size.cy);
+
+	SelectObject(dc, oldPen);
+	SelectObject(dc, oldBrush);
+	::DeleteObject(pen);
+
+	if (style == Rect::Filled) ::DeleteObject(brush);
+
+	return Success();
+}
+
+Int Surface::Gradient(const Rect &rect, const Color &first, const Color &second, Int direction)
+{
+	SurfaceDC	 dc(window);
+
+	if (dc == nullptr) return Error();
+
+	bool	 vertical = direction == OR_VERT;
+	Int	 steps	  = vertical ? rect.bottom - rect.top : rect.right - rect.left;
+
+	if (rect.right <= rect.left || rect.bottom <= rect.top) return Success();
+
+	for (Int i = 0; i < steps; i++)
+	{
+		COLORREF color = RGB(Blend(first.GetRed(), second.GetRed(), i, steps),
+				     Blend(first.GetGreen(), second.GetGreen(), i, steps),
+				     Blend(first.GetBlue(), second.GetBlue(), i, steps));
+		RECT	 line  = vertical ? RECT { rect.left, rect.top + i, rect.right, rect.top + i + 1 }
+					  : RECT { rect.left + i, rect.top, rect.left + i + 1, rect.bottom };
+
+		FillSolid(dc, line, color);
+	}
+
+	return Success();
+}
+
+Int Surface::SetText(const String &text, const Rect &rect, const Font &font, Bool shadow)
+{
+	SurfaceDC	 dc(window);
+
+	if (dc == nullptr) return Error();
+
+	HFONT	 gdiFont = WidgetBackend::MakeFont(font);
+	HGDIOBJ	 old	 = SelectObject(dc, gdiFont != nullptr ? (HGDIOBJ) gdiFont : (HGDIOBJ) WidgetBackend::DefaultFont());
+	UINT	 format	 = DT_LEFT | DT_TOP | DT_WORDBREAK | DT_NOPREFIX | DT_EXPANDTABS;
+	int	 oldMode = SetBkMode(dc, TRANSPARENT);
+
+	if (shadow)
+	{
+		RECT	 offset = ToRECT(rect);
+
+		OffsetRect(&offset, 2, 2);
+		SetTextColor(dc, RGB(64, 64, 64));
+		DrawTextW(dc, text.Wide(), -1, &offset, format);
+	}
+
+	RECT	 box = ToRECT(rect);
+
+	SetTextColor(dc, ToColorRef(font.GetColor()));
+	DrawTextW(dc, text.Wide(), -1, &box, format);
+
+	SetBkMode(dc, oldMode);
+	SelectObject(dc, old);
+
+	if (gdiFont != nullptr) ::DeleteObject(gdiFont);
+
+	return Success();
+}
+
+Int Surface::Line(const Point &from, const Point &to, const Color &color)
+{
+	SurfaceDC	 dc(window);
+
+	if (dc == nullptr) return Error();
+
+	HPEN	 pen = CreatePen(PS_SOLID, 1, ToColorRef(color));
+	HGDIOBJ	 old = SelectObject(dc, pen);
+
+	MoveToEx(dc, from.x, from.y, nullptr);
+	LineTo(dc, to.x, to.y);
+
+	SelectObject(dc, old);
+	::DeleteObject(pen);
+
+	return Success();
+}
+
+Int Surface::SetPixel(const Point &p, const Color &color)
+{
+	SurfaceDC	 dc(window);
+
+	if (dc == nullptr) return Error();
+
+	::SetPixel(dc, p.x, p.y, ToColorRef(color));
+
+	return Success();
+}
+
+Color Surface::GetPixel(const Point &p) const
+{
+	SurfaceDC	 dc(window);
+
+	if (dc == nullptr) return Color();
+
+	COLORREF	 pixel = ::GetPixel(dc, p.x, p.y);
+
+	if (pixel == CLR_INVALID) return Color();
+
+	return Color(GetRValue(pixel), GetGValue(pixel), GetBValue(pixel));
+}
+
+Int Surface::GetWidth() const
+{
+	return window != nullptr ? window->GetSize().cx : 0;
+}
+
+Int Surface::GetHeight() const
+{
+	return window != nullptr ? window->GetSize().cy : 0;
+}
+
+Size Surface::GetSize() const
+{
+	return window != nullptr ? window->GetSize() : Size();
+}

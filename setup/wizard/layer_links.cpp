@@ -1,0 +1,83 @@
+#include "layer_links.h"
+
+#include "configuration.h"
+#include "page_text.h"
+
+#include <windows.h>
+#include <shlobj.h>
+
+#include <cstring>
+
+using namespace smooth;
+using namespace smooth::GUI;
+
+Tolvane::LayerLinks::LayerLinks() : Layer(String())
+{
+	createStartMenu	  = true;
+	createDesktop	  = true;
+	createQuickLaunch = false;
+
+	pageText	 = new Text(PageText(config->linksText), Point(59, 63));
+
+	/* The boxes follow the page text, however many lines it has. */
+	Int	 y1 = 63 + pageText->GetSize().cy + 12;
+
+	startMenuCheck	 = new CheckBox("Create Start Menu group", Point(59, y1), LabelSize("Create Start Menu group", 150), &createStartMenu);
+	desktopCheck	 = new CheckBox("Create Desktop icon", Point(59, y1 + 26), LabelSize("Create Desktop icon", 150), &createDesktop);
+	quickLaunchCheck = new CheckBox("Create Quick Launch icon", Point(59, y1 + 52), LabelSize("Create Quick Launch icon", 150), &createQuickLaunch);
+
+	if (!QuickLaunchFolderExists())
+	{
+		createQuickLaunch = false;
+		quickLaunchCheck->Deactivate();
+	}
+
+	Add(pageText);
+	Add(startMenuCheck);
+	Add(desktopCheck);
+	Add(quickLaunchCheck);
+}
+
+Tolvane::LayerLinks::~LayerLinks()
+{
+	DeleteObject(pageText);
+	DeleteObject(startMenuCheck);
+	DeleteObject(desktopCheck);
+	DeleteObject(quickLaunchCheck);
+}
+
+bool Tolvane::LayerLinks::QuickLaunchFolderExists()
+{
+	LPITEMIDLIST	 pidl = nullptr;
+
+	if (SHGetSpecialFolderLocation(nullptr, CSIDL_APPDATA, &pidl) != S_OK || pidl == nullptr) return false;
+
+	String	 path;
+	BOOL	 found;
+
+	if (Setup::enableUnicode)
+	{
+		wchar_t	 buffer[MAX_PATH + 1];
+
+		memset(buffer, 0, sizeof(buffer));
+
+		if ((found = SHGetPathFromIDListW(pidl, buffer))) path = buffer;
+	}
+	else
+	{
+		char	 buffer[MAX_PATH + 1];
+
+		memset(buffer, 0, sizeof(buffer));
+
+		if ((found = SHGetPathFromIDListA(pidl, buffer))) path = String::Decode(buffer, "CP_ACP");
+	}
+
+	/* The shell hands us the item list; it is ours to free. */
+	CoTaskMemFree(pidl);
+
+	if (!found) return false;
+
+	path.Append("\\Microsoft\\Internet Explorer\\Quick Launch");
+
+	return Directory(path, String()).Exists();
+}

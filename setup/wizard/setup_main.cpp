@@ -1,0 +1,9 @@
+// The installer's program entry; the program itself is RunInstaller.
+#include "tolvane.h"
+
+#include <windows.h>
+
+int WINAPI WinMain(HINSTANCE instance, HINSTANCE previousInstance, LPSTR commandLine, int showMode)
+{
+	return Tolvane::RunInstaller(instance, previousInstance, commandLine, showMode);
+}
