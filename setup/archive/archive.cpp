@@ -1,6 +1,7 @@
 #include "archive.h"
 #include "archive_internal.h"
 
+#include <algorithm>
 #include <cstring>
 
 namespace ZBK
@@ -144,17 +145,13 @@ namespace ZBK
 		{
 			Chunk *chunk = chunks[c];
 
-			for (Int i = 0; i < chunk->names.Length(); i++)
+			for (size_t i = 0; i < chunk->names.size(); i++)
 			{
-				String entry = chunk->names.GetNth(i);
+				const std::string &entry = chunk->names[i];
 
-				if (!keyOf.emplace(entry.WideString(), nextKey).second) continue;
+				if (KeyOf(entry) >= 0) continue;
 
-				names.Add(entry, nextKey);
-				sizes.Add(chunk->sizes.GetNth(i), nextKey);
-				owners.Add(chunk, nextKey);
-
-				nextKey++;
+				AddEntry(&entry, chunk->sizes[i], chunk);
 			}
 		}
 
@@ -164,11 +161,11 @@ namespace ZBK
 	bool Archive::ExtractFile(const String &name, const String &destination)
 	{
 		String normalised = NormaliseName(name);
-		auto found = keyOf.find(normalised.WideString());
+		Int64 key = KeyOf(normalised.ToUTF8());
 
-		if (found == keyOf.end()) return false;
+		if (key < 0) return false;
 
-		Chunk *owner = owners.Get(found->second);
+		Chunk *owner = EntryOf(key)->owner;
 
 		return owner != nullptr && owner->ExtractFile(normalised, destination);
 	}
@@ -185,15 +182,13 @@ namespace ZBK
 
 		String normalised = NormaliseName(stored);
 
-		if (!keyOf.emplace(normalised.WideString(), nextKey).second) return false;
+		std::string entry = normalised.ToUTF8();
+
+		if (KeyOf(entry) >= 0) return false;
 
 		Int64 size = folder ? 0 : File(source).GetFileSize();
 
-		names.Add(normalised, nextKey);
-		sizes.Add(size < 0 ? 0 : size, nextKey);
-		owners.Add(chunks[0], nextKey);
-
-		nextKey++;
+		AddEntry(&(queuedNames[nextKey] = entry), size < 0 ? 0 : size, chunks[0]);
 
 		chunks[0]->addedSources.Add(source);
 		chunks[0]->addedNames.Add(stored);
@@ -206,17 +201,17 @@ namespace ZBK
 		if (readOnly) return false;
 
 		String normalised = NormaliseName(name);
-		auto found = keyOf.find(normalised.WideString());
+		std::string entry = normalised.ToUTF8();
+		Int64 key = KeyOf(entry);
 
-		if (found == keyOf.end()) return false;
+		if (key < 0) return false;
 
-		Int64 key = found->second;
-		Chunk *owner = owners.Get(key);
+		Entry *found = EntryOf(key);
+		Chunk *owner = found->owner;
 
-		keyOf.erase(found);
-		names.Remove(key);
-		sizes.Remove(key);
-		owners.Remove(key);
+		keyOf.Erase(entry, key);
+		entries.erase(entries.begin() + (found - entries.data()));
+		queuedNames.erase(key);
 
 		// An addition that was never written is simply taken back.
 		if (owner == chunks[0])
@@ -314,7 +309,7 @@ namespace ZBK
 
 		added->addedNames.RemoveAll();
 		added->addedSources.RemoveAll();
-		added->sizes.RemoveAll();
+		added->sizes.clear();
 
 		delete stream;
 
@@ -335,14 +330,18 @@ namespace ZBK
 
 		AddChunk(chunk);
 
-		for (Int i = 0; i < chunk->names.Length(); i++)
+		for (size_t i = 0; i < chunk->names.size(); i++)
 		{
-			auto found = keyOf.find(chunk->names.GetNth(i).WideString());
+			Int64 key = KeyOf(chunk->names[i]);
 
-			if (found == keyOf.end() || owners.Get(found->second) != added) continue;
+			Entry *entry = key < 0 ? nullptr : EntryOf(key);
 
-			owners.Set(found->second, chunk);
-			sizes.Set(found->second, chunk->sizes.GetNth(i));
+			if (entry == nullptr || entry->owner != added) continue;
+
+			entry->owner = chunk;
+			entry->size = chunk->sizes[i];
+			entry->name = &chunk->names[i];
+			queuedNames.erase(key);
 		}
 	}
 
@@ -439,24 +438,46 @@ namespace ZBK
 		return WriteComplete(target, ownFile);
 	}
 
+	Int64 Archive::KeyOf(const std::string &name) const
+	{
+		static const std::string none;
+
+		return keyOf.Find(name, [this](Int64 key) -> const std::string & { const Entry *entry = EntryOf(key); return entry != nullptr ? *entry->name : none; });
+	}
+
+	void Archive::AddEntry(const std::string *name, Int64 size, Chunk *owner)
+	{
+		keyOf.Insert(*name, nextKey);
+		entries.push_back({ name, size, owner, nextKey });
+
+		nextKey++;
+	}
+
+	Archive::Entry *Archive::EntryOf(Int64 key)
+	{
+		auto found = std::lower_bound(entries.begin(), entries.end(), key, [](const Entry &entry, Int64 k) { return entry.key < k; });
+
+		return found != entries.end() && found->key == key ? &*found : nullptr;
+	}
+
 	Int Archive::GetNumberOfFiles() const
 	{
-		return names.Length();
+		return Int(entries.size());
 	}
 
 	String Archive::GetFileName(Int n) const
 	{
-		return names.GetNth(n);
+		return n >= 0 && n < Int(entries.size()) ? String::FromUTF8(*entries[n].name) : String();
 	}
 
 	Int64 Archive::GetFileSize(Int n) const
 	{
-		return sizes.GetNth(n);
+		return n >= 0 && n < Int(entries.size()) ? entries[n].size : 0;
 	}
 
 	Int Archive::GetChunkNumber(Int n) const
 	{
-		Chunk *owner = owners.GetNth(n);
+		Chunk *owner = n >= 0 && n < Int(entries.size()) ? entries[n].owner : nullptr;
 
 		for (size_t c = 0; owner != nullptr && c < chunks.size(); c++)
 		{

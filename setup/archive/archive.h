@@ -120,13 +120,31 @@ namespace ZBK
 			std::vector<Chunk *> chunks;
 			bool		 appendOnly = true;
 
-			// The index, keyed by a per-object sequence number so that no two
-			// names can share a key; keyOf finds the key of a normalised name.
-			smooth::Array<String>	 names;
-			smooth::Array<Int64>	 sizes;
-			smooth::Array<Chunk *>	 owners;
-			std::unordered_map<std::wstring, Int64> keyOf;
+			// The index in listing order. Each entry has a per-object sequence
+			// number as its key, so that no two names can share a key; keys only
+			// grow, so the list is also sorted by key. keyOf finds the key of a
+			// normalised name. Names are held as UTF-8 and only once: an entry
+			// read from the file points at its chunk's table (which never changes
+			// once read), a queued addition at its text in queuedNames.
+			struct Entry
+			{
+				const std::string *name;
+				Int64		 size;
+				Chunk		*owner;
+				Int64		 key;
+			};
+
+			std::vector<Entry>	 entries;
+			std::unordered_map<Int64, std::string> queuedNames;
+			Internal::NameIndex	 keyOf;
 			Int64		 nextKey = 0;
+
+			void		 AddEntry(const std::string *name, Int64 size, Chunk *owner);
+			// The entry with the key, or null.
+			Entry		*EntryOf(Int64 key);
+			const Entry	*EntryOf(Int64 key) const	{ return const_cast<Archive *>(this)->EntryOf(key); }
+			// Key of a normalised UTF-8 name, or -1.
+			Int64		 KeyOf(const std::string &name) const;
 
 			// While a write runs, each chunk's 0..1000 maps into its share.
 			bool		 scaling = false;

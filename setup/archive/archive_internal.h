@@ -3,6 +3,10 @@
 
 #include <smooth.h>
 
+#include <functional>
+#include <string>
+#include <unordered_map>
+
 namespace ZBK
 {
 	namespace Internal
@@ -16,5 +20,43 @@ namespace ZBK
 
 		// true when the text ends with '/' or '\'.
 		bool		 EndsWithSeparator(const smooth::String &text);
+
+		// Finds a value (a record or key number) by entry name without
+		// holding a second copy of every name: the map keeps only each
+		// name's hash, and the owner's own list of names settles collisions.
+		// nameOf(value) returns the UTF-8 name stored under a value.
+		class NameIndex
+		{
+			public:
+				template <class NameOf> smooth::Int64 Find(const std::string &name, NameOf nameOf) const
+				{
+					auto range = map.equal_range(Hash(name));
+
+					for (auto it = range.first; it != range.second; ++it)
+					{
+						if (nameOf(it->second) == name) return it->second;
+					}
+
+					return -1;
+				}
+
+				void	 Insert(const std::string &name, smooth::Int64 value)	{ map.emplace(Hash(name), value); }
+
+				void	 Erase(const std::string &name, smooth::Int64 value)
+				{
+					auto range = map.equal_range(Hash(name));
+
+					for (auto it = range.first; it != range.second; ++it)
+					{
+						if (it->second == value) { map.erase(it); return; }
+					}
+				}
+
+				void	 Reserve(size_t count)	{ map.reserve(count); }
+			private:
+				static size_t Hash(const std::string &name)	{ return std::hash<std::string>()(name); }
+
+				std::unordered_multimap<size_t, smooth::Int64> map;
+		};
 	}
 }

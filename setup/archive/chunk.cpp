@@ -17,7 +17,17 @@ namespace ZBK
 
 	static const Int bufferSize = 131072;
 
-	Chunk::Chunk(const String &tempFolder) : number(chunkCounter++), buffer(bufferSize), tempFolder(tempFolder)
+	// One copy buffer per thread, shared by every chunk: an archive of many
+	// chunks would otherwise hold a buffer per chunk for its whole life. No
+	// user of it calls another while its data is in the buffer.
+	static char *Buffer()
+	{
+		static thread_local std::vector<char> buffer(bufferSize);
+
+		return buffer.data();
+	}
+
+	Chunk::Chunk(const String &tempFolder) : number(chunkCounter++), tempFolder(tempFolder)
 	{
 		String separator;
 
@@ -67,12 +77,14 @@ namespace ZBK
 
 			if (size < 0 || size > MaxFormatValue) return false;
 
-			Int record = names.Length();
+			Int record = Int(names.size());
+			std::string stored = name.ToUTF8();
 
-			names.Add(name, record);
-			sizes.Add(size, record);
-			cacheOffsets.Add(sum, record);
-			recordOf.emplace(name.WideString(), record);
+			if (recordOf.Find(stored, [this](Int64 r) -> const std::string & { return names[r]; }) < 0) recordOf.Insert(stored, record);
+
+			names.push_back(std::move(stored));
+			sizes.push_back(size);
+			cacheOffsets.push_back(sum);
 
 			sum += size;
 		}
@@ -103,24 +115,22 @@ namespace ZBK
 
 	Int Chunk::FindRecord(const String &name) const
 	{
-		auto found = recordOf.find(name.WideString());
-
-		return found == recordOf.end() ? -1 : found->second;
+		return Int(recordOf.Find(name.ToUTF8(), [this](Int64 r) -> const std::string & { return names[r]; }));
 	}
 
 	Int Chunk::GetNumberOfFiles() const
 	{
-		return names.Length();
+		return Int(names.size());
 	}
 
 	String Chunk::GetFileName(Int n) const
 	{
-		return names.GetNth(n);
+		return n >= 0 && n < Int(names.size()) ? NameAt(n) : String();
 	}
 
 	Int64 Chunk::GetFileSize(Int n) const
 	{
-		return sizes.GetNth(n);
+		return n >= 0 && n < Int(sizes.size()) ? sizes[n] : 0;
 	}
 
 	bool Chunk::IsRemoved(const String &name) const
@@ -168,19 +178,19 @@ namespace ZBK
 			BzipReader reader(*stream, payloadOffset, compressedSize);
 			Int64 done = 0;
 
-			for (Int i = 0; good && i < names.Length(); i++)
+			for (Int i = 0; good && i < Int(names.size()); i++)
 			{
-				Int64 remaining = sizes.GetNth(i);
+				Int64 remaining = sizes[i];
 
 				while (good && remaining > 0)
 				{
 					Int wanted = remaining < bufferSize ? Int(remaining) : bufferSize;
-					Int got = reader.Read(buffer.data(), wanted);
+					Int got = reader.Read(Buffer(), wanted);
 
 					if (got != wanted) { good = false; break; }
 
-					if (cache.OutputData(buffer.data(), got) != Success()) good = false;
-					if (i == record && target != nullptr && target->OutputData(buffer.data(), got) != Success()) good = false;
+					if (cache.OutputData(Buffer(), got) != Success()) good = false;
+					if (i == record && target != nullptr && target->OutputData(Buffer(), got) != Success()) good = false;
 
 					done += got;
 					remaining -= got;
@@ -204,9 +214,9 @@ namespace ZBK
 	bool Chunk::CopyFromCache(Int record, OutStream &target)
 	{
 		InStream cache(STREAM_FILE, cacheFile, IS_READ_ONLY);
-		Int64 size = sizes.GetNth(record);
+		Int64 size = sizes[record];
 
-		if (cache.GetLastError() != IO_ERROR_OK || cache.Seek(cacheOffsets.GetNth(record)) != Success()) return false;
+		if (cache.GetLastError() != IO_ERROR_OK || cache.Seek(cacheOffsets[record]) != Success()) return false;
 
 		Int64 done = 0;
 
@@ -214,8 +224,8 @@ namespace ZBK
 		{
 			Int wanted = size - done < bufferSize ? Int(size - done) : bufferSize;
 
-			if (cache.InputData(buffer.data(), wanted) != wanted) return false;
-			if (target.OutputData(buffer.data(), wanted) != Success()) return false;
+			if (cache.InputData(Buffer(), wanted) != wanted) return false;
+			if (target.OutputData(Buffer(), wanted) != Success()) return false;
 
 			done += wanted;
 
@@ -293,8 +303,8 @@ namespace ZBK
 		{
 			Int wanted = bytes - done < bufferSize ? Int(bytes - done) : bufferSize;
 
-			if (input.InputData(buffer.data(), wanted) != wanted) return false;
-			if (output.OutputData(buffer.data(), wanted) != Success()) return false;
+			if (input.InputData(Buffer(), wanted) != wanted) return false;
+			if (output.OutputData(Buffer(), wanted) != Success()) return false;
 
 			done += wanted;
 
@@ -330,7 +340,7 @@ namespace ZBK
 			good = compressed.GetLastError() == IO_ERROR_OK;
 			totalSize = 0;
 
-			sizes.RemoveAll();
+			sizes.clear();
 
 			for (Int i = 0; good && i < count; i++)
 			{
@@ -338,7 +348,7 @@ namespace ZBK
 
 				if (Internal::EndsWithSeparator(source))
 				{
-					sizes.Add(0, i);
+					sizes.push_back(0);
 					Report(Int(Math::Round(1000.0 / count * (i + 1))));
 
 					continue;
@@ -355,7 +365,7 @@ namespace ZBK
 				{
 					Int wanted = size - done < bufferSize ? Int(size - done) : bufferSize;
 
-					if (input.InputData(buffer.data(), wanted) != wanted || !writer.Write(buffer.data(), wanted)) good = false;
+					if (input.InputData(Buffer(), wanted) != wanted || !writer.Write(Buffer(), wanted)) good = false;
 
 					done += wanted;
 
@@ -364,7 +374,7 @@ namespace ZBK
 
 				if (size == 0) Report(Int(Math::Round(1000.0 / count * (i + 1))));
 
-				sizes.Add(size, i);
+				sizes.push_back(size);
 				totalSize += size;
 			}
 
@@ -397,18 +407,18 @@ namespace ZBK
 			good = cache.GetLastError() == IO_ERROR_OK && compressed.GetLastError() == IO_ERROR_OK;
 			newTotal = 0;
 
-			for (Int i = 0; i < names.Length(); i++)
+			for (Int i = 0; i < Int(names.size()); i++)
 			{
-				if (!IsRemoved(names.GetNth(i))) newTotal += sizes.GetNth(i);
+				if (!IsRemoved(NameAt(i))) newTotal += sizes[i];
 			}
 
 			Int64 done = 0;
 
-			for (Int i = 0; good && i < names.Length(); i++)
+			for (Int i = 0; good && i < Int(names.size()); i++)
 			{
-				Int64 size = sizes.GetNth(i);
+				Int64 size = sizes[i];
 
-				if (IsRemoved(names.GetNth(i)))
+				if (IsRemoved(NameAt(i)))
 				{
 					if (cache.RelSeek(size) != Success()) good = false;
 
@@ -421,7 +431,7 @@ namespace ZBK
 				{
 					Int wanted = size - copied < bufferSize ? Int(size - copied) : bufferSize;
 
-					if (cache.InputData(buffer.data(), wanted) != wanted || !writer.Write(buffer.data(), wanted)) good = false;
+					if (cache.InputData(Buffer(), wanted) != wanted || !writer.Write(Buffer(), wanted)) good = false;
 
 					copied += wanted;
 					done += wanted;
@@ -450,7 +460,7 @@ namespace ZBK
 		onProgress.Emit(0);
 
 		bool good = true;
-		Int count = names.Length();
+		Int count = Int(names.size());
 
 		if (addedNames.Length() > 0)
 		{
@@ -462,7 +472,7 @@ namespace ZBK
 			{
 				good = output.OutputNumber(addedNames.Length(), 4) == Success() && output.OutputData("FILES", 5) == Success();
 
-				for (Int i = 0; good && i < addedNames.Length(); i++) good = WriteRecord(output, addedNames.GetNth(i), sizes.Get(i));
+				for (Int i = 0; good && i < addedNames.Length(); i++) good = WriteRecord(output, addedNames.GetNth(i), sizes[i]);
 
 				good = good && output.OutputData("CDATA", 5) == Success() && output.OutputNumber(payloadSize, 4) == Success() && output.OutputNumber(totalSize, 4) == Success();
 
@@ -477,7 +487,7 @@ namespace ZBK
 		{
 			Int left = 0;
 
-			for (Int i = 0; i < count; i++) if (!IsRemoved(names.GetNth(i))) left++;
+			for (Int i = 0; i < count; i++) if (!IsRemoved(NameAt(i))) left++;
 
 			if (left > 0)
 			{
@@ -494,7 +504,7 @@ namespace ZBK
 
 					for (Int i = 0; good && i < count; i++)
 					{
-						if (!IsRemoved(names.GetNth(i))) good = WriteRecord(output, names.GetNth(i), sizes.GetNth(i));
+						if (!IsRemoved(NameAt(i))) good = WriteRecord(output, NameAt(i), sizes[i]);
 					}
 
 					good = good && output.OutputData("CDATA", 5) == Success() && output.OutputNumber(payloadSize, 4) == Success() && output.OutputNumber(newTotal, 4) == Success();
@@ -514,7 +524,7 @@ namespace ZBK
 
 			good = output.OutputNumber(count, 4) == Success() && output.OutputData("FILES", 5) == Success();
 
-			for (Int i = 0; good && i < count; i++) good = WriteRecord(output, names.GetNth(i), sizes.GetNth(i));
+			for (Int i = 0; good && i < count; i++) good = WriteRecord(output, NameAt(i), sizes[i]);
 
 			good = good && output.OutputData("CDATA", 5) == Success() && output.OutputNumber(compressedSize, 4) == Success() && output.OutputNumber(totalSize, 4) == Success();
 			good = good && CopyInto(output, *stream, payloadOffset, compressedSize, true);

@@ -9,6 +9,8 @@
 
 #include <smooth.h>
 
+#include "archive_internal.h"
+
 #include <unordered_map>
 #include <unordered_set>
 #include <vector>
@@ -103,7 +105,6 @@ namespace ZBK
 			bool		 HasCache() const;
 
 			Int		 number;
-			std::vector<char> buffer;
 			smooth::IO::InStream *stream = nullptr;
 			Int64		 payloadOffset = 0;
 			String		 tempFolder;
@@ -113,12 +114,16 @@ namespace ZBK
 			Int64		 totalSize = 0;
 			bool		 damaged = false;
 
-			// The table in record order, keyed by record number.
-			smooth::Array<String>	 names;
-			smooth::Array<Int64>	 sizes;
-			smooth::Array<Int64>	 cacheOffsets;
+			// The table in record order: normalised names as UTF-8 (an archive
+			// of many small files is mostly names, so they are held once and
+			// compactly), sizes and where each record starts in the cache.
+			std::vector<std::string> names;
+			std::vector<Int64>	 sizes;
+			std::vector<Int64>	 cacheOffsets;
 			// First record of each normalised name.
-			std::unordered_map<std::wstring, Int> recordOf;
+			Internal::NameIndex	 recordOf;
+
+			String		 NameAt(Int n) const	{ return String::FromUTF8(names[n]); }
 
 			smooth::Array<String>	 addedSources;
 			smooth::Array<String>	 addedNames;
