@@ -36,8 +36,8 @@ namespace ZBK
 
 		for (Chunk *chunk : chunks)
 		{
-			File(chunk->compressedFile).Delete();
-			File(chunk->cacheFile).Delete();
+			Internal::Discard(chunk->compressedFile);
+			Internal::Discard(chunk->cacheFile);
 
 			delete chunk;
 		}
@@ -293,7 +293,7 @@ namespace ZBK
 		}
 		else good = false;
 
-		File(staged).Delete();
+		Internal::Discard(staged);
 
 		if (good) AdoptAppended(original);
 
@@ -415,7 +415,7 @@ namespace ZBK
 
 		if (!good)
 		{
-			File(temporary).Delete();
+			Internal::Discard(temporary);
 
 			return false;
 		}

@@ -21,6 +21,11 @@ namespace ZBK
 		// true when the text ends with '/' or '\'.
 		bool		 EndsWithSeparator(const smooth::String &text);
 
+		// Deletes a file left by a failed step when it is there. Checking
+		// first keeps the error of the step that failed as the one the caller
+		// reports, instead of "file not found" from the clean-up.
+		void		 Discard(const smooth::String &path);
+
 		// Finds a value (a record or key number) by entry name without
 		// holding a second copy of every name: the map keeps only each
 		// name's hash, and the owner's own list of names settles collisions.

@@ -206,7 +206,7 @@ namespace ZBK
 
 		if (good && File(part).Replace(File(cacheFile)) != Success()) good = false;
 
-		if (!good) File(part).Delete();
+		if (!good) Internal::Discard(part);
 
 		return good;
 	}
@@ -283,7 +283,7 @@ namespace ZBK
 
 		if (!good)
 		{
-			File(part).Delete();
+			Internal::Discard(part);
 
 			return false;
 		}
@@ -385,7 +385,7 @@ namespace ZBK
 		}
 
 		if (payloadSize > MaxFormatValue) good = false;
-		if (!good) File(compressedFile).Delete();
+		if (!good) Internal::Discard(compressedFile);
 
 		return good;
 	}
@@ -447,7 +447,7 @@ namespace ZBK
 		}
 
 		if (payloadSize > MaxFormatValue) good = false;
-		if (!good) File(compressedFile).Delete();
+		if (!good) Internal::Discard(compressedFile);
 
 		return good;
 	}
@@ -481,7 +481,7 @@ namespace ZBK
 				good = good && compressed.Size() == payloadSize && CopyInto(output, compressed, 0, payloadSize, false);
 			}
 
-			File(compressedFile).Delete();
+			Internal::Discard(compressedFile);
 		}
 		else if (!removed.empty())
 		{
@@ -514,7 +514,7 @@ namespace ZBK
 					good = good && compressed.Size() == payloadSize && CopyInto(output, compressed, 0, payloadSize, false);
 				}
 
-				File(compressedFile).Delete();
+				Internal::Discard(compressedFile);
 			}
 		}
 		else if (count > 0)

@@ -110,6 +110,13 @@ namespace ZBK
 			return !error;
 		}
 
+		void Discard(const String &path)
+		{
+			File file(path);
+
+			if (file.Exists()) file.Delete();
+		}
+
 		bool EndsWithSeparator(const String &text)
 		{
 			Int length = text.Length();
