@@ -53,3 +53,18 @@ smooth::String smooth::File::GetFilePath() const
 smooth::Directory::Directory(const String &name, const String &path) : full(Join(path, name))
 {
 }
+
+std::vector<smooth::String> smooth::Directory::GetFiles() const
+{
+	return Native::List(full, false);
+}
+
+std::vector<smooth::String> smooth::Directory::GetDirectories() const
+{
+	return Native::List(full, true);
+}
+
+smooth::String smooth::System::System::GetAPIVersion()
+{
+	return "0.8.70.0";
+}

@@ -105,7 +105,7 @@ namespace
 	// Entries of a folder: wantFolders selects real folders, otherwise
 	// regular files and links to regular files. Links to folders are left
 	// out of both, so a walk over the tree cannot loop.
-	std::vector<smooth::String> List(const smooth::String &folder, bool wantFolders)
+	std::vector<smooth::String> ListFolder(const smooth::String &folder, bool wantFolders)
 	{
 		std::vector<std::string> names;
 		std::string		 path = Trimmed(folder);
@@ -366,21 +366,6 @@ smooth::Int smooth::Directory::Empty() const
 	return EmptyFolder(path) ? Success() : Error();
 }
 
-std::vector<smooth::String> smooth::Directory::GetFiles() const
-{
-	return List(full, false);
-}
-
-std::vector<smooth::String> smooth::Directory::GetDirectories() const
-{
-	return List(full, true);
-}
-
-smooth::String smooth::System::System::GetAPIVersion()
-{
-	return "0.8.70.0";
-}
-
 smooth::String smooth::System::System::GetTempDirectory()
 {
 	const char *variable = getenv("TMPDIR");
@@ -431,4 +416,9 @@ smooth::String smooth::System::System::GetErrorText(Int code)
 	if (text == nullptr || text[0] == 0) return String("error ") + String::FromInt(code);
 
 	return String::FromUTF8(text);
+}
+
+std::vector<smooth::String> smooth::Native::List(const String &folder, bool wantFolders)
+{
+	return ListFolder(folder, wantFolders);
 }

@@ -114,7 +114,7 @@ namespace
 		return a.ToUTF8() < b.ToUTF8();
 	}
 
-	std::vector<smooth::String> List(const smooth::String &folder, bool wantFolders)
+	std::vector<smooth::String> ListFolder(const smooth::String &folder, bool wantFolders)
 	{
 		std::vector<smooth::String> names;
 		WIN32_FIND_DATAW	    data;
@@ -317,21 +317,6 @@ smooth::Int smooth::Directory::Empty() const
 	return EmptyFolder(path) ? Success() : Error();
 }
 
-std::vector<smooth::String> smooth::Directory::GetFiles() const
-{
-	return List(full, false);
-}
-
-std::vector<smooth::String> smooth::Directory::GetDirectories() const
-{
-	return List(full, true);
-}
-
-smooth::String smooth::System::System::GetAPIVersion()
-{
-	return "0.8.70.0";
-}
-
 smooth::String smooth::System::System::GetTempDirectory()
 {
 	wchar_t buffer[MAX_PATH + 2] = { 0 };
@@ -380,4 +365,9 @@ smooth::String smooth::System::System::GetErrorText(Int code)
 	while (!message.empty() && (message.back() == L'\n' || message.back() == L'\r' || message.back() == L' ')) message.pop_back();
 
 	return String(message);
+}
+
+std::vector<smooth::String> smooth::Native::List(const String &folder, bool wantFolders)
+{
+	return ListFolder(folder, wantFolders);
 }

@@ -6,6 +6,7 @@
 #include "smooth/file.h"
 
 #include <cstdio>
+#include <vector>
 
 namespace smooth
 {
@@ -24,6 +25,12 @@ namespace smooth
 		// in the system's own error numbering, for System::GetLastErrorCode.
 		void		 RecordRuntimeError();
 		void		 RecordError(Int code);
+
+		// Names of the entries directly inside folder: real folders when
+		// wantFolders, else files (and links to files); links to folders in
+		// neither list, so that a walk over the tree cannot loop. Sorted by
+		// their UTF-8 bytes.
+		std::vector<String> List(const String &folder, bool wantFolders);
 
 		// True for the characters that separate path components here: '/'
 		// everywhere, and '\\' too on Windows.

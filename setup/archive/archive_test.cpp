@@ -14,24 +14,6 @@ using smooth::String;
 
 namespace
 {
-	// A scratch folder with the helpers every test here needs.
-	struct Workspace
-	{
-		smooth_test::ScratchFolder folder;
-
-		// Writes a source file and returns its path.
-		String Source(const String &name, const std::string &content) const
-		{
-			folder.Write(name, content);
-
-			return folder.Path(name);
-		}
-
-		String Path(const String &name) const	{ return folder.Path(name); }
-		std::string Read(const String &name) const	{ return folder.Read(name); }
-		bool Exists(const String &name) const	{ return smooth::File(folder.Path(name)).Exists(); }
-		std::vector<String> Files() const	{ return smooth::Directory(folder.Root()).GetFiles(); }
-	};
 
 	struct Entry
 	{

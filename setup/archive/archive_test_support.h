@@ -3,6 +3,7 @@
 #pragma once
 
 #include "archive.h"
+#include "test_support.h"
 
 #include <cstdint>
 #include <string>
@@ -10,6 +11,27 @@
 
 namespace ZBKTest
 {
+	using smooth::String;
+
+	// A scratch folder with the helpers every test here needs.
+	struct Workspace
+	{
+		smooth_test::ScratchFolder folder;
+
+		// Writes a source file and returns its path.
+		String Source(const String &name, const std::string &content) const
+		{
+			folder.Write(name, content);
+
+			return folder.Path(name);
+		}
+
+		String Path(const String &name) const	{ return folder.Path(name); }
+		std::string Read(const String &name) const	{ return folder.Read(name); }
+		bool Exists(const String &name) const	{ return smooth::File(folder.Path(name)).Exists(); }
+		std::vector<String> Files() const	{ return smooth::Directory(folder.Root()).GetFiles(); }
+	};
+
 	std::string	 Le16(uint32_t value);
 	std::string	 Le32(uint32_t value);
 

@@ -17,21 +17,6 @@ using smooth::String;
 
 namespace
 {
-	struct Workspace
-	{
-		smooth_test::ScratchFolder folder;
-
-		String Source(const String &name, const std::string &content) const
-		{
-			folder.Write(name, content);
-
-			return folder.Path(name);
-		}
-
-		String Path(const String &name) const	{ return folder.Path(name); }
-		std::string Read(const String &name) const	{ return folder.Read(name); }
-		std::vector<String> Files() const	{ return smooth::Directory(folder.Root()).GetFiles(); }
-	};
 
 	// Opens path, extracts every listed entry and returns name -> content
 	// ("<folder>" for folder entries, "<failed>" when the extraction failed).
