@@ -214,25 +214,8 @@ namespace ZBK
 	bool Chunk::CopyFromCache(Int record, OutStream &target)
 	{
 		InStream cache(STREAM_FILE, cacheFile, IS_READ_ONLY);
-		Int64 size = sizes[record];
 
-		if (cache.GetLastError() != IO_ERROR_OK || cache.Seek(cacheOffsets[record]) != Success()) return false;
-
-		Int64 done = 0;
-
-		while (done < size)
-		{
-			Int wanted = size - done < bufferSize ? Int(size - done) : bufferSize;
-
-			if (cache.InputData(Buffer(), wanted) != wanted) return false;
-			if (target.OutputData(Buffer(), wanted) != Success()) return false;
-
-			done += wanted;
-
-			Report(Int(Math::Round(1000.0 * double(done) / double(size))));
-		}
-
-		return true;
+		return cache.GetLastError() == IO_ERROR_OK && CopyInto(target, cache, cacheOffsets[record], sizes[record], true);
 	}
 
 	bool Chunk::ExtractFile(const String &name, const String &destination)
