@@ -42,10 +42,4 @@ tolvane_env_start() {
     wineboot -i >/dev/null 2>&1 || true
     wineserver -w
   fi
-  # Without a window manager Wine waits for one on every window it maps;
-  # unmanaged windows are shown at once (seconds saved per window shown).
-  if [ ! -f "$WINEPREFIX/.tolvane-unmanaged" ]; then
-    wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /t REG_SZ /d N /f >/dev/null 2>&1 &&
-      wineserver -w && touch "$WINEPREFIX/.tolvane-unmanaged"
-  fi
 }
