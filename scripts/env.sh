@@ -42,9 +42,9 @@ tolvane_env_start() {
     wineboot -i >/dev/null 2>&1 || true
     wineserver -w
   fi
-  # Start the prefix's server and services here, with our own output: the
-  # first Wine program would otherwise start them with its output, and the
-  # test runner would wait for that output to close until they all end.
+  # Start the prefix's server and services once, before the tests, so the
+  # first test does not pay for them (scripts/wine-exec.sh keeps anything
+  # Wine starts later away from the test runner's output).
   wineserver -p >/dev/null 2>&1 </dev/null
   wine wineboot >/dev/null 2>&1 </dev/null || true
 }
