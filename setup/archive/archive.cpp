@@ -141,17 +141,25 @@ namespace ZBK
 			if (stream->GetPos() != size) intact = false;
 		}
 
+		// Sized once: growing by doubling would leave up to half of the
+		// largest structures spare.
+		size_t total = 0;
+
+		for (size_t c = 1; c < chunks.size(); c++) total += size_t(chunks[c]->NameCount());
+
+		entries.reserve(total);
+		keyOf.Reserve(total);
+
 		for (size_t c = 1; c < chunks.size(); c++)
 		{
 			Chunk *chunk = chunks[c];
 
-			for (size_t i = 0; i < chunk->names.size(); i++)
+			for (Int i = 0; i < chunk->NameCount(); i++)
 			{
-				const std::string &entry = chunk->names[i];
+				std::string_view entry = chunk->NameOf(i);
 
 				if (KeyOf(entry) >= 0) continue;
-
-				AddEntry(&entry, chunk->sizes[i], chunk);
+				if (!AddEntry(entry, chunk->sizes[i], chunk)) break;
 			}
 		}
 
@@ -184,11 +192,11 @@ namespace ZBK
 
 		std::string entry = normalised.ToUTF8();
 
-		if (KeyOf(entry) >= 0) return false;
+		if (KeyOf(entry) >= 0 || nextKey >= Internal::NameIndex::Limit) return false;
 
 		Int64 size = folder ? 0 : File(source).GetFileSize();
 
-		AddEntry(&(queuedNames[nextKey] = entry), size < 0 ? 0 : size, chunks[0]);
+		AddEntry(queuedNames[nextKey] = entry, size < 0 ? 0 : size, chunks[0]);
 
 		chunks[0]->addedSources.Add(source);
 		chunks[0]->addedNames.Add(stored);
@@ -330,9 +338,9 @@ namespace ZBK
 
 		AddChunk(chunk);
 
-		for (size_t i = 0; i < chunk->names.size(); i++)
+		for (Int i = 0; i < chunk->NameCount(); i++)
 		{
-			Int64 key = KeyOf(chunk->names[i]);
+			Int64 key = KeyOf(chunk->NameOf(i));
 
 			Entry *entry = key < 0 ? nullptr : EntryOf(key);
 
@@ -340,7 +348,7 @@ namespace ZBK
 
 			entry->owner = chunk;
 			entry->size = chunk->sizes[i];
-			entry->name = &chunk->names[i];
+			entry->name = chunk->NameOf(i);
 			queuedNames.erase(key);
 		}
 	}
@@ -438,19 +446,21 @@ namespace ZBK
 		return WriteComplete(target, ownFile);
 	}
 
-	Int64 Archive::KeyOf(const std::string &name) const
+	Int64 Archive::KeyOf(std::string_view name) const
 	{
-		static const std::string none;
-
-		return keyOf.Find(name, [this](Int64 key) -> const std::string & { const Entry *entry = EntryOf(key); return entry != nullptr ? *entry->name : none; });
+		return keyOf.Find(name, [this](Int64 key) { const Entry *entry = EntryOf(key); return entry != nullptr ? entry->name : std::string_view(); });
 	}
 
-	void Archive::AddEntry(const std::string *name, Int64 size, Chunk *owner)
+	bool Archive::AddEntry(std::string_view name, Int64 size, Chunk *owner)
 	{
-		keyOf.Insert(*name, nextKey);
+		if (nextKey >= Internal::NameIndex::Limit) return false;
+
+		keyOf.Insert(name, nextKey);
 		entries.push_back({ name, size, owner, nextKey });
 
 		nextKey++;
+
+		return true;
 	}
 
 	Archive::Entry *Archive::EntryOf(Int64 key)
@@ -467,7 +477,7 @@ namespace ZBK
 
 	String Archive::GetFileName(Int n) const
 	{
-		return n >= 0 && n < Int(entries.size()) ? String::FromUTF8(*entries[n].name) : String();
+		return n >= 0 && n < Int(entries.size()) ? String::FromUTF8(std::string(entries[n].name)) : String();
 	}
 
 	Int64 Archive::GetFileSize(Int n) const

@@ -124,11 +124,11 @@ namespace ZBK
 			// number as its key, so that no two names can share a key; keys only
 			// grow, so the list is also sorted by key. keyOf finds the key of a
 			// normalised name. Names are held as UTF-8 and only once: an entry
-			// read from the file points at its chunk's table (which never changes
-			// once read), a queued addition at its text in queuedNames.
+			// read from the file views its chunk's table (which never changes
+			// once read), a queued addition its text in queuedNames.
 			struct Entry
 			{
-				const std::string *name;
+				std::string_view name;
 				Int64		 size;
 				Chunk		*owner;
 				Int64		 key;
@@ -139,12 +139,13 @@ namespace ZBK
 			Internal::NameIndex	 keyOf;
 			Int64		 nextKey = 0;
 
-			void		 AddEntry(const std::string *name, Int64 size, Chunk *owner);
+			// false when the object has handed out every key it can.
+			bool		 AddEntry(std::string_view name, Int64 size, Chunk *owner);
 			// The entry with the key, or null.
 			Entry		*EntryOf(Int64 key);
 			const Entry	*EntryOf(Int64 key) const	{ return const_cast<Archive *>(this)->EntryOf(key); }
 			// Key of a normalised UTF-8 name, or -1.
-			Int64		 KeyOf(const std::string &name) const;
+			Int64		 KeyOf(std::string_view name) const;
 
 			// While a write runs, each chunk's 0..1000 maps into its share.
 			bool		 scaling = false;

@@ -3,9 +3,11 @@
 
 #include <smooth.h>
 
+#include <cstdint>
 #include <functional>
 #include <string>
-#include <unordered_map>
+#include <string_view>
+#include <vector>
 
 namespace ZBK
 {
@@ -27,41 +29,101 @@ namespace ZBK
 		void		 Discard(const smooth::String &path);
 
 		// Finds a value (a record or key number) by entry name without
-		// holding a second copy of every name: the map keeps only each
-		// name's hash, and the owner's own list of names settles collisions.
-		// nameOf(value) returns the UTF-8 name stored under a value.
+		// holding a second copy of every name: the table keeps only a 32-bit
+		// hash of each name beside its value, and the owner's own list of
+		// names settles collisions. nameOf(value) returns the UTF-8 name
+		// stored under a value. Open addressing in one flat array costs 16 to
+		// 32 bytes a name, a fraction of a node-based map's, and an archive of
+		// many small files is mostly its index.
 		class NameIndex
 		{
 			public:
-				template <class NameOf> smooth::Int64 Find(const std::string &name, NameOf nameOf) const
-				{
-					auto range = map.equal_range(Hash(name));
+				// Values run from 0 to Limit - 1.
+				static constexpr smooth::Int64 Limit = 0xFFFFFFFE;
 
-					for (auto it = range.first; it != range.second; ++it)
+				template <class NameOf> smooth::Int64 Find(std::string_view name, NameOf nameOf) const
+				{
+					if (slots.empty()) return -1;
+
+					uint32_t hash = Hash(name);
+					size_t	 mask = slots.size() - 1;
+
+					for (size_t i = hash & mask; slots[i].value != Empty; i = (i + 1) & mask)
 					{
-						if (nameOf(it->second) == name) return it->second;
+						const Slot &slot = slots[i];
+
+						if (slot.value != Erased && slot.hash == hash && nameOf(slot.value) == name) return slot.value;
 					}
 
 					return -1;
 				}
 
-				void	 Insert(const std::string &name, smooth::Int64 value)	{ map.emplace(Hash(name), value); }
-
-				void	 Erase(const std::string &name, smooth::Int64 value)
+				// The caller keeps value below Limit.
+				void	 Insert(std::string_view name, smooth::Int64 value)
 				{
-					auto range = map.equal_range(Hash(name));
+					if ((used + 1) * 2 > slots.size()) Rebuild(live + 1);
 
-					for (auto it = range.first; it != range.second; ++it)
+					Place(Hash(name), uint32_t(value));
+
+					used++;
+					live++;
+				}
+
+				void	 Erase(std::string_view name, smooth::Int64 value)
+				{
+					if (slots.empty()) return;
+
+					uint32_t hash = Hash(name);
+					size_t	 mask = slots.size() - 1;
+
+					for (size_t i = hash & mask; slots[i].value != Empty; i = (i + 1) & mask)
 					{
-						if (it->second == value) { map.erase(it); return; }
+						if (slots[i].hash == hash && slots[i].value == uint32_t(value)) { slots[i].value = Erased; live--; return; }
 					}
 				}
 
-				void	 Reserve(size_t count)	{ map.reserve(count); }
+				void	 Reserve(size_t count)	{ if (count > live) Rebuild(count); }
 			private:
-				static size_t Hash(const std::string &name)	{ return std::hash<std::string>()(name); }
+				static constexpr uint32_t Empty	= 0xFFFFFFFF;
+				static constexpr uint32_t Erased = 0xFFFFFFFE;
 
-				std::unordered_multimap<size_t, smooth::Int64> map;
+				struct Slot
+				{
+					uint32_t hash;
+					uint32_t value;
+				};
+
+				std::vector<Slot> slots;	// size 0 or a power of two, at most half in use
+				size_t		 used = 0;	// live and erased slots
+				size_t		 live = 0;
+
+				static uint32_t Hash(std::string_view name)	{ size_t h = std::hash<std::string_view>()(name); return uint32_t(h ^ (uint64_t(h) >> 32)); }
+
+				void	 Place(uint32_t hash, uint32_t value)
+				{
+					size_t mask = slots.size() - 1;
+					size_t i    = hash & mask;
+
+					while (slots[i].value != Empty) i = (i + 1) & mask;
+
+					slots[i] = { hash, value };
+				}
+
+				// Room for count names; erased slots are dropped on the way.
+				void	 Rebuild(size_t count)
+				{
+					size_t size = 16;
+
+					while (size < count * 2) size *= 2;
+
+					std::vector<Slot> old(size, Slot { 0, Empty });
+
+					old.swap(slots);
+
+					for (const Slot &slot : old) if (slot.value != Empty && slot.value != Erased) Place(slot.hash, slot.value);
+
+					used = live;
+				}
 		};
 	}
 }

@@ -77,17 +77,29 @@ namespace ZBK
 
 			if (size < 0 || size > MaxFormatValue) return false;
 
-			Int record = Int(names.size());
+			Int record = NameCount();
 			std::string stored = name.ToUTF8();
 
-			if (recordOf.Find(stored, [this](Int64 r) -> const std::string & { return names[r]; }) < 0) recordOf.Insert(stored, record);
+			// Positions in nameData are 32-bit; a table holding more than
+			// 4 GiB of names is not one we can hold anyway.
+			if (nameData.size() + stored.size() > 0xFFFFFFFF) return false;
 
-			names.push_back(std::move(stored));
+			if (recordOf.Find(stored, [this](Int64 r) { return NameOf(r); }) < 0) recordOf.Insert(stored, record);
+
+			nameData.append(stored);
+			nameEnds.push_back(uint32_t(nameData.size()));
 			sizes.push_back(size);
 			cacheOffsets.push_back(sum);
 
 			sum += size;
 		}
+
+		// The table is read whole and never changes: give back what growing
+		// it left spare.
+		nameData.shrink_to_fit();
+		nameEnds.shrink_to_fit();
+		sizes.shrink_to_fit();
+		cacheOffsets.shrink_to_fit();
 
 		if (input->GetPos() + 13 > fileSize) return false;
 
@@ -115,17 +127,17 @@ namespace ZBK
 
 	Int Chunk::FindRecord(const String &name) const
 	{
-		return Int(recordOf.Find(name.ToUTF8(), [this](Int64 r) -> const std::string & { return names[r]; }));
+		return Int(recordOf.Find(name.ToUTF8(), [this](Int64 r) { return NameOf(r); }));
 	}
 
 	Int Chunk::GetNumberOfFiles() const
 	{
-		return Int(names.size());
+		return NameCount();
 	}
 
 	String Chunk::GetFileName(Int n) const
 	{
-		return n >= 0 && n < Int(names.size()) ? NameAt(n) : String();
+		return n >= 0 && n < NameCount() ? NameAt(n) : String();
 	}
 
 	Int64 Chunk::GetFileSize(Int n) const
@@ -178,7 +190,7 @@ namespace ZBK
 			BzipReader reader(*stream, payloadOffset, compressedSize);
 			Int64 done = 0;
 
-			for (Int i = 0; good && i < Int(names.size()); i++)
+			for (Int i = 0; good && i < NameCount(); i++)
 			{
 				Int64 remaining = sizes[i];
 
@@ -390,14 +402,14 @@ namespace ZBK
 			good = cache.GetLastError() == IO_ERROR_OK && compressed.GetLastError() == IO_ERROR_OK;
 			newTotal = 0;
 
-			for (Int i = 0; i < Int(names.size()); i++)
+			for (Int i = 0; i < NameCount(); i++)
 			{
 				if (!IsRemoved(NameAt(i))) newTotal += sizes[i];
 			}
 
 			Int64 done = 0;
 
-			for (Int i = 0; good && i < Int(names.size()); i++)
+			for (Int i = 0; good && i < NameCount(); i++)
 			{
 				Int64 size = sizes[i];
 
@@ -443,7 +455,7 @@ namespace ZBK
 		onProgress.Emit(0);
 
 		bool good = true;
-		Int count = Int(names.size());
+		Int count = NameCount();
 
 		if (addedNames.Length() > 0)
 		{

@@ -117,13 +117,24 @@ namespace ZBK
 			// The table in record order: normalised names as UTF-8 (an archive
 			// of many small files is mostly names, so they are held once and
 			// compactly), sizes and where each record starts in the cache.
-			std::vector<std::string> names;
+			// Names are stored one after another in nameData; record n's ends
+			// at nameEnds[n]. The views NameOf hands out stay valid for the
+			// chunk's life once its table has been read.
+			std::string		 nameData;
+			std::vector<uint32_t>	 nameEnds;
 			std::vector<Int64>	 sizes;
 			std::vector<Int64>	 cacheOffsets;
 			// First record of each normalised name.
 			Internal::NameIndex	 recordOf;
 
-			String		 NameAt(Int n) const	{ return String::FromUTF8(names[n]); }
+			Int		 NameCount() const	{ return Int(nameEnds.size()); }
+			std::string_view NameOf(Int64 n) const
+			{
+				size_t begin = n == 0 ? 0 : nameEnds[size_t(n) - 1];
+
+				return std::string_view(nameData).substr(begin, nameEnds[size_t(n)] - begin);
+			}
+			String		 NameAt(Int n) const	{ std::string_view name = NameOf(n); return String::FromUTF8(std::string(name)); }
 
 			smooth::Array<String>	 addedSources;
 			smooth::Array<String>	 addedNames;
