@@ -54,7 +54,24 @@ if [ "$target" = fuzz_archive_reader ] && [ -z "$(ls -A "$corpus")" ]; then
 	{ printf ZBK; seed_chunk hello; seed_chunk 'second chunk'; } >"$corpus/seed-two-chunks.zbk"
 fi
 
+# The XML parser under the loader is a system library without coverage
+# feedback, so from an empty corpus the fuzzer would never get past "not
+# XML". It starts from the sample's script, in UTF-8 and UTF-16, and knows
+# the script's element and attribute names.
+extra=
+if [ "$target" = fuzz_setup_script ]; then
+	if [ ! -e "$corpus/seed-example.xml" ]; then
+		cp "$root/examples/setup.xml" "$corpus/seed-example.xml"
+		{ printf '\377\376'; iconv -f UTF-8 -t UTF-16LE "$root/examples/setup.xml"; } >"$corpus/seed-example-utf16.xml"
+	fi
+	extra=-dict=$root/fuzz/setup_script.dict
+fi
+
 # Short inputs keep each execution cheap; archives worth finding are small.
-exec "$build/bin/$target" "$corpus" -max_total_time="$seconds" -max_len=4096 \
+# The sample's script is larger, so the loader's inputs may be too.
+max_len=4096
+[ "$target" = fuzz_setup_script ] && max_len=16384
+
+exec "$build/bin/$target" "$corpus" -max_total_time="$seconds" -max_len=$max_len \
 	-timeout=10 -rss_limit_mb=2048 -print_final_stats=1 \
-	-artifact_prefix="$artifacts/"
+	-artifact_prefix="$artifacts/" $extra
