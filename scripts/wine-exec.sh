@@ -15,5 +15,10 @@ log=$(mktemp "${TMPDIR:-/tmp}/wine-exec.XXXXXX") || exit 1
 wine "$@" >"$log" 2>&1
 status=$?
 cat "$log"
+# A Windows program that dies early loses its buffered output, and Wine's
+# own report is silenced by WINEDEBUG: say at least how it ended.
+if [ "$status" -ne 0 ] && [ ! -s "$log" ]; then
+	echo "wine-exec: $1 printed nothing and ended with status $status" >&2
+fi
 rm -f "$log"
 exit "$status"
