@@ -1,37 +1,47 @@
 #!/bin/bash
-# Stages the sample product into build/example/ and starts its installer.
+# Stages the sample product into build/example/, installs it under Wine with
+# its setup.exe and lists what the installation left in the private prefix.
 #
 #   examples/run.sh [--walk]
 #
 # Staging copies setup.exe and smooth.dll from the win64 build (build/win64/bin,
 # or $TOLVANE_BIN), the setup script, logo and licence, and packs the
 # component archives from examples/files/ with the zbk tool of the linux build
-# (build/linux/bin/zbk, or $ZBK) when it has been built; without it the
-# archives are left out and the installation copies nothing.
+# (build/linux/bin/zbk, or $ZBK). The core archive also carries the sample's
+# program, pebble.exe of the same win64 build.
+#
+# Before setup.exe starts, an earlier installation of the sample in the
+# private Wine prefix (its folder and its shortcuts) is removed, so what is
+# listed afterwards comes from this run.
 #
 # With a display (DISPLAY set) the installer is started for a person to use.
 # Without one, or with --walk, it runs on a private Xvfb and the e2e page
 # walker (e2e_walk.exe of the win64 build) presses Next through every page,
 # saving a screenshot of each into build/example/screenshots/.
+#
+# Afterwards it lists the installed files, the uninstall script and the
+# shortcuts, and exits non-zero when it finds no installed files, no
+# uninstall script or no shortcut at all.
 set -euo pipefail
 
 top=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 examples=$top/examples
-bin=${TOLVANE_BIN:-$top/build/win64/bin}
-zbk=${ZBK:-$top/build/linux/bin/zbk}
+# Both may be given relative to the caller's folder; the script changes folders.
+bin=$(realpath -m "${TOLVANE_BIN:-$top/build/win64/bin}")
+zbk=$(realpath -m "${ZBK:-$top/build/linux/bin/zbk}")
 stage=$top/build/example
 walk=no
 
 for arg in "$@"; do
   case $arg in
     --walk) walk=yes ;;
-    -h|--help) sed -n '2,16p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
+    -h|--help) sed -n '2,25p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
     *) echo "run.sh: unknown argument '$arg' (try --help)" >&2; exit 2 ;;
   esac
 done
 [ -n "${DISPLAY:-}" ] || walk=yes
 
-for f in setup.exe smooth.dll; do
+for f in setup.exe smooth.dll pebble.exe; do
   if [ ! -f "$bin/$f" ]; then
     echo "run.sh: $bin/$f is missing: build the win64 preset first" >&2
     echo "        (cmake --preset win64 && cmake --build build/win64)" >&2
@@ -46,57 +56,169 @@ cp "$bin/setup.exe" "$bin/smooth.dll" "$stage/"
 cp "$examples/setup.xml" "$examples/logo.bmp" "$examples/license.txt" "$stage/"
 
 # One archive per component, named as setup.xml names them; entry names are
-# relative to the component's folder of sample files.
+# relative to the component's folder of files.
 pack() {
-  local archive=$1 source=$2
+  local archive=$1 source=$2 shown=$3
   if (cd "$source" && "$zbk" create "$stage/$archive" $(ls -A)); then
-    echo "  $archive from examples/files/${source##*/files/}"
+    echo "  $archive from $shown"
   else
     echo "run.sh: zbk could not pack $archive from $source" >&2
     exit 1
   fi
 }
-if [ -x "$zbk" ]; then
-  pack pebble-core.zbk "$examples/files/app"
-  pack pebble-docs.zbk "$examples/files/docs"
-  pack pebble-plugins.zbk "$examples/files/plugins"
-else
-  echo "run.sh: no zbk tool at $zbk (build the linux preset): staging without archives" >&2
+if [ ! -x "$zbk" ]; then
+  echo "run.sh: no zbk tool at $zbk: build the linux preset first" >&2
+  echo "        (cmake --preset linux && cmake --build build/linux)" >&2
+  exit 1
 fi
+# The core component is the program with its files: staged together in a
+# folder of their own, so no binary ever lands in examples/files.
+core=$stage/core-files
+mkdir -p "$core"
+cp -R "$examples/files/app/." "$core/"
+cp "$bin/pebble.exe" "$core/"
+pack pebble-core.zbk "$core" "examples/files/app + pebble.exe"
+rm -rf "$core"
+pack pebble-docs.zbk "$examples/files/docs" examples/files/docs
+pack pebble-plugins.zbk "$examples/files/plugins" examples/files/plugins
 
 # Private Wine prefix and, without a display, a private Xvfb; both stopped
 # on the way out.
 source "$top/scripts/env.sh"
-trap tolvane_env_stop EXIT
+# Stamp to tell this run's shortcuts from anything older in the prefix; kept
+# out of the staged product.
+stamp=$(mktemp)
+trap 'tolvane_env_stop; rm -f "$stamp"' EXIT
 tolvane_env_start
 
+# Where the sample lands in the prefix, as setup.xml names it: the default
+# folder under Program Files, the Start menu group, and the link names,
+# which all begin with the product's name. The special folders are asked of
+# the prefix itself.
+product="Pebble Notes"
+win_var() {
+  local value
+  value=$(wine cmd /c echo "%$1%" 2>/dev/null </dev/null | tr -d '\r' | tail -n 1)
+  [ "$value" = "%$1%" ] && value=
+  printf '%s' "$value"
+}
+unix_path() { winepath -u "$1" 2>/dev/null </dev/null | tr -d '\r'; }
+# Paths inside the prefix shown as drive_c/... rather than through the
+# dosdevices link.
+real_path() { realpath -m "$1"; }
+
+program_files=$(win_var ProgramFiles)
+all_users=$(win_var ALLUSERSPROFILE)
+public=$(win_var PUBLIC)
+appdata=$(win_var APPDATA)
+if [ -z "$program_files" ] || [ -z "$all_users" ] || [ -z "$public" ] || [ -z "$appdata" ]; then
+  echo "run.sh: the Wine prefix $WINEPREFIX does not say where Program Files, ProgramData, Public or AppData are" >&2
+  exit 1
+fi
+target_win="$program_files\\$product"
+group_win="$all_users\\Microsoft\\Windows\\Start Menu\\Programs\\$product"
+desktop_win="$public\\Desktop"
+quick_win="$appdata\\Microsoft\\Internet Explorer\\Quick Launch"
+target=$(real_path "$(unix_path "$target_win")")
+group=$(real_path "$(unix_path "$group_win")")
+desktop=$(real_path "$(unix_path "$desktop_win")")
+quick=$(real_path "$(unix_path "$quick_win")")
+drive_c=$(real_path "$WINEPREFIX/drive_c")
+
+# Only ever removes inside the private prefix.
+remove_in_prefix() {
+  local path
+  for path in "$@"; do
+    case $path in
+      "$drive_c"/?*) rm -rf -- "$path" ;;
+      *) echo "run.sh: not removing $path: outside $drive_c" >&2; exit 1 ;;
+    esac
+  done
+}
+echo "removing an earlier installation of $product from the Wine prefix"
+remove_in_prefix "$target" "$group" "$desktop/$product"*.lnk "$quick/$product"*.lnk
+touch "$stamp"
+sleep 1
+
+status=0
 if [ "$walk" = no ]; then
   echo "starting setup.exe on $DISPLAY"
-  cd "$stage"
-  wine setup.exe
-  exit $?
+  (cd "$stage" && wine setup.exe) || status=$?
+else
+  walker=$bin/e2e_walk.exe
+  shots=$stage/screenshots
+  mkdir -p "$shots"
+  if [ ! -f "$walker" ]; then
+    echo "run.sh: no walker at $walker: build e2e_walk of the win64 preset" >&2
+    exit 1
+  fi
+  echo "walking the wizard on $DISPLAY"
+  wine "$walker" "$(winepath -w "$stage")" "$(winepath -w "$shots")" || status=$?
+  echo "screenshots in $shots:"
+  ls "$shots"
 fi
 
-walker=$bin/e2e_walk.exe
-shots=$stage/screenshots
-mkdir -p "$shots"
-if [ ! -f "$walker" ]; then
-  # Without the walker there is nobody to press the buttons: show the first
-  # page, keep a picture of it, and end the installer.
-  echo "run.sh: no walker at $walker: saving the first page only" >&2
-  (cd "$stage" && exec wine setup.exe) &
-  setup_pid=$!
-  sleep 8
-  import -display "$DISPLAY" -window root "$shots/01-first-page-screen.png"
-  kill "$setup_pid" 2>/dev/null || true
-  wait "$setup_pid" 2>/dev/null || true
-  echo "saved $shots/01-first-page-screen.png"
-  exit 0
+# What the installation left behind.
+echo
+missing=0
+files=()
+[ -d "$target" ] && mapfile -t files < <(cd "$target" && find . -type f | sed 's|^\./||' | LC_ALL=C sort)
+if [ ${#files[@]} -eq 0 ]; then
+  echo "Nothing was installed: no files in $target_win ($target)."
+  missing=1
+else
+  echo "Installed into $target_win ($target):"
+  for f in "${files[@]}"; do
+    printf '  %-32s %8s bytes\n' "${f//\//\\}" "$(stat -c %s "$target/$f")"
+  done
 fi
 
-echo "walking the wizard on $DISPLAY"
-status=0
-wine "$walker" "$(winepath -w "$stage")" "$(winepath -w "$shots")" || status=$?
-echo "screenshots in $shots:"
-ls "$shots"
-exit $status
+script="$target/uninstall/uninstall.xml"
+if [ -f "$script" ]; then
+  echo "Uninstall script: $target_win\\uninstall\\uninstall.xml ($script)"
+else
+  echo "Uninstall script: none at $target_win\\uninstall\\uninstall.xml"
+  missing=1
+fi
+
+# A shortcut with where it points: a .lnk names its target as a plain
+# Windows path.
+describe_link() {
+  local where
+  where=$({ strings -n 4 "$1"; strings -n 4 -e l "$1"; } | grep -m 1 -E '^[A-Za-z]:\\' || true)
+  echo "  $(winepath -w "$1" 2>/dev/null </dev/null | tr -d '\r')${where:+  -> $where}"
+}
+echo "Shortcuts:"
+found=0
+for folder in "$group" "$desktop" "$quick"; do
+  [ -d "$folder" ] || continue
+  while IFS= read -r link; do
+    describe_link "$link"
+    found=$((found + 1))
+  done < <(find "$folder" -maxdepth 1 -name '*.lnk' -newer "$stamp" | LC_ALL=C sort)
+done
+# Shortcuts of this run anywhere else in the prefix (a folder this script
+# did not think of).
+while IFS= read -r link; do
+  describe_link "$link"
+  found=$((found + 1))
+done < <(find "$drive_c" -name '*.lnk' -newer "$stamp" \
+           -not -path "$group/*" -not -path "$desktop/*" -not -path "$quick/*" 2>/dev/null | LC_ALL=C sort)
+if [ "$found" -eq 0 ]; then
+  echo "  none (looked in $group_win, $desktop_win and $quick_win)"
+  missing=1
+fi
+[ -d "$quick" ] || echo "  (no Quick Launch folder in this prefix: $quick_win)"
+
+if [ "$status" -ne 0 ]; then
+  echo "run.sh: setup.exe's run did not end well (exit code $status)" >&2
+  exit "$status"
+fi
+if [ ${#files[@]} -eq 0 ]; then
+  echo "run.sh: setup.exe installed nothing" >&2
+  exit 1
+fi
+if [ "$missing" -ne 0 ]; then
+  echo "run.sh: the installation is incomplete: see above" >&2
+  exit 1
+fi

@@ -4,7 +4,9 @@
 top=${top:-$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)}
 export WINEPREFIX=${WINEPREFIX:-$top/build/wineprefix}
 export WINEDEBUG=${WINEDEBUG:--all}
-export WINEDLLOVERRIDES=${WINEDLLOVERRIDES:-mscoree,mshtml=}
+# winemenubuilder would copy every shortcut a test makes into the desktop
+# menus of the machine itself.
+export WINEDLLOVERRIDES=${WINEDLLOVERRIDES:-mscoree,mshtml=;winemenubuilder.exe=d}
 tolvane_xvfb_pid=
 
 tolvane_env_stop() {

@@ -10,7 +10,7 @@
 top=$(cd "$(dirname "$0")/.." && pwd)
 export WINEPREFIX=${WINEPREFIX:-$top/build/wineprefix}
 export WINEDEBUG=${WINEDEBUG:--all}
-export WINEDLLOVERRIDES=${WINEDLLOVERRIDES:-mscoree,mshtml=}
+export WINEDLLOVERRIDES=${WINEDLLOVERRIDES:-mscoree,mshtml=;winemenubuilder.exe=d}
 log=$(mktemp "${TMPDIR:-/tmp}/wine-exec.XXXXXX") || exit 1
 wine "$@" >"$log" 2>&1
 status=$?

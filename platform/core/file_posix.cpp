@@ -401,6 +401,13 @@ smooth::Int smooth::System::System::GetLastErrorCode()
 	return lastErrorCode;
 }
 
+smooth::Bool smooth::System::System::IsDiskFullError(Int code)
+{
+	// EFBIG is what a process's file-size limit gives and EDQUOT a user's
+	// quota; to the writer both are a full disk: no more room for the file.
+	return code == ENOSPC || code == EFBIG || code == EDQUOT;
+}
+
 namespace
 {
 	// strerror_r comes in two shapes; take whichever the C library has.

@@ -349,6 +349,13 @@ smooth::Int smooth::System::System::GetLastErrorCode()
 	return lastErrorCode;
 }
 
+smooth::Bool smooth::System::System::IsDiskFullError(Int code)
+{
+	// When a write stops short without a system error, the C runtime sets
+	// only errno (ENOSPC) and RecordRuntimeError keeps that instead.
+	return code == ERROR_DISK_FULL || code == ERROR_HANDLE_DISK_FULL || code == ENOSPC;
+}
+
 smooth::String smooth::System::System::GetErrorText(Int code)
 {
 	wchar_t *text	= nullptr;

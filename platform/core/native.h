@@ -31,9 +31,5 @@ namespace smooth
 		// neither list, so that a walk over the tree cannot loop. Sorted by
 		// their UTF-8 bytes.
 		std::vector<String> List(const String &folder, bool wantFolders);
-
-		// True for the characters that separate path components here: '/'
-		// everywhere, and '\\' too on Windows.
-		inline bool	 IsSeparator(wchar_t c)	{ return c == L'/' || (System::System::PathSeparator == L'\\' && c == L'\\'); }
 	}
 }

@@ -9,5 +9,6 @@
 #include "smooth/xml.h"
 #include "smooth/io.h"
 #include "smooth/file.h"
+#include "smooth/path.h"
 #include "smooth/thread.h"
 #include "smooth/graphics.h"

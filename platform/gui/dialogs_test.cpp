@@ -1,5 +1,7 @@
 #include "gui_test_support.h"
 
+#include <commctrl.h>
+
 #include <atomic>
 #include <thread>
 
@@ -127,6 +129,42 @@ namespace
 
 		return found;
 	}
+
+	BOOL CALLBACK TakeTree(HWND hwnd, LPARAM data)
+	{
+		wchar_t	 name[32] = { 0 };
+
+		GetClassNameW(hwnd, name, 32);
+
+		if (std::wstring(name) != L"SysTreeView32") return TRUE;
+
+		*(HWND *) data = hwnd;
+
+		return FALSE;
+	}
+
+	// The text of the folder the chooser's tree has selected ("" while none).
+	std::wstring SelectedFolder(HWND box)
+	{
+		HWND	 tree = nullptr;
+
+		EnumChildWindows(box, &TakeTree, (LPARAM) &tree);
+
+		if (tree == nullptr) return std::wstring();
+
+		HTREEITEM	 selected = (HTREEITEM) SendMessageW(tree, TVM_GETNEXTITEM, TVGN_CARET, 0);
+		wchar_t		 text[MAX_PATH] = { 0 };
+		TVITEMW		 item = {};
+
+		item.mask	= TVIF_TEXT;
+		item.hItem	= selected;
+		item.pszText	= text;
+		item.cchTextMax = MAX_PATH;
+
+		if (selected == nullptr || !SendMessageW(tree, TVM_GETITEMW, 0, (LPARAM) &item)) return std::wstring();
+
+		return text;
+	}
 }
 
 TEST(DirSelection, RealChooserStartsAtThePresetFolder)
@@ -142,16 +180,23 @@ TEST(DirSelection, RealChooserStartsAtThePresetFolder)
 	std::atomic<bool> done(false);
 	std::atomic<int>  answered(0);
 
-	// Plays the user: waits for the chooser and confirms what it shows.
+	std::wstring	 leaf = folder.substr(folder.find_last_of(L'\\') + 1);
+
+	// Plays the user: waits until the chooser has selected the preset folder
+	// (it does so some time after it appears) and confirms it. Confirming
+	// earlier would answer whatever the chooser started at.
 	std::thread user([&] {
-		for (int i = 0; i < 500 && !done; i++)
+		for (int i = 0; i < 1500 && !done; i++)
 		{
 			HWND	 box = FindOwnDialog();
 
-			if (box != nullptr && answered == 0) { Sleep(300); answered = 1; PostMessageW(box, WM_COMMAND, IDOK, 0); }
+			if (box != nullptr && answered == 0 && _wcsicmp(SelectedFolder(box).c_str(), leaf.c_str()) == 0) { answered = 1; PostMessageW(box, WM_COMMAND, IDOK, 0); }
 
 			Sleep(20);
 		}
+
+		/* Never selected: end the chooser so the test fails instead of hanging. */
+		for (HWND box; !done && (box = FindOwnDialog()) != nullptr; Sleep(100)) PostMessageW(box, WM_COMMAND, IDCANCEL, 0);
 	});
 
 	DirSelection	 dialog;

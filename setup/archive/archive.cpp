@@ -9,6 +9,26 @@ namespace ZBK
 	using namespace smooth;
 	using namespace smooth::IO;
 
+	const char *StatusText(Status status)
+	{
+		switch (status)
+		{
+			case Status::Ok:		return "ok";
+			case Status::Missing:		return "no such file";
+			case Status::IsFolder:		return "is a folder, not an archive";
+			case Status::CannotOpen:	return "cannot open the file";
+			case Status::NotAnArchive:	return "not a ZBK archive";
+			case Status::Damaged:		return "damaged chunk";
+			case Status::UnsafeName:	return "unsafe entry name";
+			case Status::NotListed:		return "entry not in the archive";
+			case Status::WriteRefused:	return "cannot write the destination";
+			case Status::DiskFull:		return "disk full";
+			case Status::ReadOnly:		return "the archive is read-only";
+		}
+
+		return "unknown status";
+	}
+
 	Archive::Archive()
 	{
 		// Tick count alone repeats within a tick and across processes; the
@@ -18,7 +38,7 @@ namespace ZBK
 
 		for (Int attempt = 0; attempt < 100 && !tempFolderMade; attempt++)
 		{
-			String candidate = String(base).Append("ZBK_").Append(String::FromInt(System::System::GetTickCount())).Append("_").Append(Internal::UniqueSuffix());
+			String candidate = Path::Join(base, "ZBK_").Append(String::FromInt(System::System::GetTickCount())).Append("_").Append(Internal::UniqueSuffix());
 
 			if (Directory(candidate).CreateNew() == Success())
 			{
@@ -76,9 +96,18 @@ namespace ZBK
 		onProgress.Emit(scaled);
 	}
 
+	bool Archive::Fail(Status status, Int systemError)
+	{
+		lastStatus = status;
+		lastSystemError = systemError;
+
+		return false;
+	}
+
 	bool Archive::Open(const String &name)
 	{
-		if (stream != nullptr || chunks.size() > 1) return false;
+		// An object reads one file for its life.
+		if (stream != nullptr || chunks.size() > 1) return Fail(Status::CannotOpen);
 
 		stream = new InStream(STREAM_FILE, name, IS_READ);
 
@@ -93,20 +122,34 @@ namespace ZBK
 
 		if (stream->GetLastError() != IO_ERROR_OK || stream->Size() < 0)
 		{
+			// The error of the read-only attempt, before the checks below; a
+			// folder or a missing file is told apart by looking, since the
+			// systems' codes for them differ and overlap with others.
+			Int code = System::System::GetLastErrorCode();
+
 			delete stream;
 
 			stream = nullptr;
 			readOnly = false;
 
-			return false;
+			if (Directory(name).Exists()) return Fail(Status::IsFolder);
+			if (!File(name).Exists())     return Fail(Status::Missing);
+
+			return Fail(Status::CannotOpen, code);
 		}
 
 		fileName = name;
+		lastStatus = Status::Ok;
+		lastSystemError = 0;
 
 		Int64 size = stream->Size();
 		char magic[3] = { 0, 0, 0 };
 
-		if (stream->InputData(magic, 3) == 3 && std::memcmp(magic, "ZBK", 3) == 0)
+		if (stream->InputData(magic, 3) != 3 || std::memcmp(magic, "ZBK", 3) != 0)
+		{
+			lastStatus = Status::NotAnArchive;
+		}
+		else
 		{
 			intact = true;
 
@@ -171,11 +214,19 @@ namespace ZBK
 		String normalised = NormaliseName(name);
 		Int64 key = KeyOf(normalised.ToUTF8());
 
-		if (key < 0) return false;
+		if (key < 0) return Fail(Status::NotListed);
 
+		// A queued addition belongs to the chunk without a stream, which
+		// reports it as not listed (yet).
 		Chunk *owner = EntryOf(key)->owner;
 
-		return owner != nullptr && owner->ExtractFile(normalised, destination);
+		if (owner == nullptr) return Fail(Status::NotListed);
+		if (!owner->ExtractFile(normalised, destination)) return Fail(owner->GetLastStatus(), owner->GetLastSystemError());
+
+		lastStatus = Status::Ok;
+		lastSystemError = 0;
+
+		return true;
 	}
 
 	bool Archive::AddFile(const String &source, const String &name)
@@ -183,9 +234,9 @@ namespace ZBK
 		if (readOnly) return false;
 
 		String stored = name == 0 ? source : name;
-		bool folder = Internal::EndsWithSeparator(source);
+		bool folder = Path::EndsWithSeparator(source);
 
-		if (source == 0 || folder != Internal::EndsWithSeparator(stored)) return false;
+		if (source == 0 || folder != Path::EndsWithSeparator(stored)) return false;
 		if (!IsSafeName(stored) || stored.ToUTF8().size() > 0xFFFF) return false;
 
 		String normalised = NormaliseName(stored);
@@ -269,17 +320,16 @@ namespace ZBK
 
 		// The chunk is built completely in the temporary folder first: a source
 		// that cannot be read then fails the write before the archive is touched.
-		String separator;
+		// Without that folder the name would point into the working folder.
+		if (!tempFolderMade) return false;
 
-		separator[0] = System::System::PathSeparator;
-
-		String staged = String(tempFolder).Append(separator).Append("append").Append(Internal::UniqueSuffix()).Append(".temp");
+		String staged = Path::Join(tempFolder, String("append").Append(Internal::UniqueSuffix()).Append(".temp"));
 		bool good;
 
 		{
 			OutStream output(STREAM_FILE, staged, OS_REPLACE);
 
-			good = tempFolderMade && output.GetLastError() == IO_ERROR_OK && added->Write(output);
+			good = output.GetLastError() == IO_ERROR_OK && added->Write(output);
 
 			if (output.Close() != Success()) good = false;
 		}
@@ -564,6 +614,11 @@ namespace ZBK
 	bool ExtractFile(Archive *archive, const wchar_t *name, const wchar_t *destination)
 	{
 		return archive != nullptr && archive->ExtractFile(String(name), String(destination));
+	}
+
+	Status GetLastStatus(Archive *archive)
+	{
+		return archive == nullptr ? Status::Missing : archive->GetLastStatus();
 	}
 
 	bool AddFile(Archive *archive, const wchar_t *source, const wchar_t *name)

@@ -11,6 +11,27 @@
 
 namespace ZBK
 {
+	// Why the last Open or ExtractFile of an archive object failed.
+	enum class Status
+	{
+		Ok,		// the last operation succeeded
+		Missing,	// the archive file does not exist
+		IsFolder,	// the archive path is a folder
+		CannotOpen,	// the file exists but cannot be opened (rights, sharing)
+		NotAnArchive,	// the file does not start with the magic (it then opens as an empty archive: Open still returns true)
+		Damaged,	// the entry's chunk is damaged: its payload does not decode to its table, or is cut short
+		UnsafeName,	// the entry name is not a safe relative name (IsSafeName)
+		NotListed,	// no such entry (or queued and not written yet, or the archive was rewritten in place)
+		WriteRefused,	// the destination cannot be created or written (rights, a folder in the way, parent missing and not creatable)
+		DiskFull,	// the destination or the cache could not be written because the disk (or a file-size limit) is full
+		ReadOnly	// a change was asked of a read-only archive
+	};
+
+	// A short English text for the cause, lower case, without a full stop
+	// ("no such file", "damaged chunk", "disk full", ...); "ok" for Ok and
+	// "unknown status" for a value outside the enumeration. Never null.
+	const char	*StatusText(Status status);
+
 	// Decides whether an entry name may become a path below a folder: a
 	// relative path of non-empty components separated by '/' or '\' (one
 	// trailing separator allowed, for a folder entry), none of them "." or
@@ -37,21 +58,34 @@ namespace ZBK
 			Archive &operator =(const Archive &) = delete;
 
 			// Opens an archive file. false when it cannot be opened in either mode
-			// (the object then stays empty). A file opened only for reading makes
+			// (the object then stays empty), or when the object has opened a
+			// file already (CannotOpen, without a system error). A file opened only for reading makes
 			// the object read-only. A file without the magic opens as an empty
 			// archive (true). The walk over the chunks stops at the first table
 			// that cannot be true (count or size of 2^31 or more, a record past the
 			// end of the file); the chunks before it are listed, the rest is not.
 			// Two entries with the same normalised name: only the first is listed.
 			// A stored name ends at its first zero byte.
+			// GetLastStatus() tells why: Missing, IsFolder or CannotOpen (with the
+			// system's error) when false, NotAnArchive for a file without the
+			// magic (true), Ok otherwise, also when the walk stopped early.
 			bool		 Open(const String &fileName);
 
 			// Extracts an entry (name with either separator) to destination, or to
 			// the normalised name when destination is empty. false when the name
 			// is not listed, was added but not written yet, is not a safe name, its
 			// chunk is damaged, the archive was rewritten in place by this object
-			// (open it again), or the target cannot be written.
+			// (open it again), or the target cannot be written. GetLastStatus()
+			// tells which: NotListed, UnsafeName, Damaged, WriteRefused or
+			// DiskFull (the last two with the system's error).
 			bool		 ExtractFile(const String &name, const String &destination);
+
+			// Status of the last Open or ExtractFile call (Ok after a success, and
+			// for a new object). Other calls leave it as it is.
+			Status		 GetLastStatus() const	{ return lastStatus; }
+			// The system's error code behind CannotOpen, WriteRefused or DiskFull
+			// of the last Open or ExtractFile (0 when none), for a detailed message.
+			Int		 GetLastSystemError() const	{ return lastSystemError; }
 
 			// Queues source to be added under name (source itself when name is
 			// empty). A source ending with '\' or '/' is a folder entry, and then
@@ -109,6 +143,10 @@ namespace ZBK
 			bool		 Append();
 			void		 AdoptAppended(Int64 offset);
 			bool		 ReopenStream();
+			bool		 Fail(Status status, Int systemError = 0);
+
+			Status		 lastStatus = Status::Ok;
+			Int		 lastSystemError = 0;
 
 			String		 fileName;
 			smooth::IO::InStream *stream = nullptr;
@@ -156,7 +194,8 @@ namespace ZBK
 
 	// Flat entry points: wide strings in, one-byte booleans out.
 
-	// Never null; the object lists 0 entries when the file is missing or foreign.
+	// Never null; the object lists 0 entries when the file is missing or
+	// foreign, and GetLastStatus says why.
 	Archive		*OpenArchive(const wchar_t *fileName);
 	Archive		*CreateArchive();
 	// Destroys the object (null is fine). Always true.
@@ -170,6 +209,8 @@ namespace ZBK
 	// Adds one more callback to the archive's progress; false for null.
 	bool		 SetProgressCallback(Archive *archive, void (*callback)(int));
 	bool		 ExtractFile(Archive *archive, const wchar_t *name, const wchar_t *destination);
+	// Status of the last OpenArchive / ExtractFile on this object; Missing for null.
+	Status		 GetLastStatus(Archive *archive);
 	bool		 AddFile(Archive *archive, const wchar_t *source, const wchar_t *name);
 	bool		 RemoveFile(Archive *archive, const wchar_t *name);
 	bool		 WriteArchive(Archive *archive, const wchar_t *fileName);

@@ -20,9 +20,6 @@ namespace ZBK
 		// Cuts the file at path back to size bytes. false when that failed.
 		bool		 TruncateFile(const smooth::String &path, smooth::Int64 size);
 
-		// true when the text ends with '/' or '\'.
-		bool		 EndsWithSeparator(const smooth::String &text);
-
 		// Deletes a file left by a failed step when it is there. Checking
 		// first keeps the error of the step that failed as the one the caller
 		// reports, instead of "file not found" from the clean-up.

@@ -6,8 +6,15 @@
 #include "test_support.h"
 
 #include <cstdint>
+#include <ostream>
 #include <string>
 #include <vector>
+
+namespace ZBK
+{
+	// Failed expectations name the status instead of dumping its bytes.
+	inline void PrintTo(Status status, std::ostream *out)	{ *out << StatusText(status); }
+}
 
 namespace ZBKTest
 {

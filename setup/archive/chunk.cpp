@@ -3,6 +3,7 @@
 #include "archive_internal.h"
 #include "bzip_stream.h"
 
+#include <algorithm>
 #include <atomic>
 #include <string>
 
@@ -27,14 +28,17 @@ namespace ZBK
 		return buffer.data();
 	}
 
-	Chunk::Chunk(const String &tempFolder) : number(chunkCounter++), tempFolder(tempFolder)
+	Chunk::Chunk(const String &tempFolder) : number(chunkCounter++), tempFolder(tempFolder), lastStatus(Status::Ok)
 	{
-		String separator;
+		// Without a folder of its own the chunk has no file names at all: a
+		// name joined to nothing would point into the working folder, where
+		// the archive's clean-up would then delete a stranger's file.
+		if (tempFolder == 0) return;
 
-		separator[0] = System::System::PathSeparator;
+		String stem = String("chunk").Append(String::FromInt(number)).Append(".temp");
 
-		compressedFile = String(tempFolder).Append(separator).Append("chunk").Append(String::FromInt(number)).Append(".temp.bz2");
-		cacheFile = String(tempFolder).Append(separator).Append("chunk").Append(String::FromInt(number)).Append(".temp");
+		compressedFile = Path::Join(tempFolder, String(stem).Append(".bz2"));
+		cacheFile = Path::Join(tempFolder, stem);
 	}
 
 	Chunk::~Chunk()
@@ -161,15 +165,27 @@ namespace ZBK
 
 	Int Chunk::CreateParentFolder(const String &path)
 	{
-		for (Int i = path.Length() - 1; i >= 0; i--)
-		{
-			if (path[i] != '/' && path[i] != '\\') continue;
-			if (i == 0) return Success();
+		Int last = Path::LastSeparator(path);
 
-			return Directory(path.Head(i)).Create();
-		}
+		if (last <= 0) return Success();
 
-		return Success();
+		return Directory(path.Head(last)).Create();
+	}
+
+	bool Chunk::Fail(Status status, Int systemError)
+	{
+		lastStatus = status;
+		lastSystemError = systemError;
+
+		return false;
+	}
+
+	bool Chunk::WriteFailed()
+	{
+		// Read at once: a clean-up after the failure may record its own error.
+		Int code = System::System::GetLastErrorCode();
+
+		return Fail(System::System::IsDiskFullError(code) ? Status::DiskFull : Status::WriteRefused, code);
 	}
 
 	bool Chunk::HasCache() const
@@ -180,11 +196,13 @@ namespace ZBK
 
 	bool Chunk::FillCache(Int from, Int to, Int record, OutStream *target)
 	{
-		if (stream == nullptr || damaged || tempFolder == 0) return false;
+		if (stream == nullptr)	return Fail(Status::NotListed);
+		if (damaged)		return Fail(Status::Damaged);
+		if (tempFolder == 0)	return Fail(Status::WriteRefused);
 
 		String part = String(cacheFile).Append(".part");
 		OutStream cache(STREAM_FILE, part, OS_REPLACE);
-		bool good = cache.GetLastError() == IO_ERROR_OK;
+		bool good = cache.GetLastError() == IO_ERROR_OK || WriteFailed();
 
 		{
 			BzipReader reader(*stream, payloadOffset, compressedSize);
@@ -199,10 +217,11 @@ namespace ZBK
 					Int wanted = remaining < bufferSize ? Int(remaining) : bufferSize;
 					Int got = reader.Read(Buffer(), wanted);
 
-					if (got != wanted) { good = false; break; }
+					// A decoding failure is damage; a failed write says why itself.
+					if (got != wanted) { good = Fail(Status::Damaged); break; }
 
-					if (cache.OutputData(Buffer(), got) != Success()) good = false;
-					if (i == record && target != nullptr && target->OutputData(Buffer(), got) != Success()) good = false;
+					if (cache.OutputData(Buffer(), got) != Success()) good = WriteFailed();
+					else if (i == record && target != nullptr && target->OutputData(Buffer(), got) != Success()) good = WriteFailed();
 
 					done += got;
 					remaining -= got;
@@ -211,12 +230,12 @@ namespace ZBK
 				}
 			}
 
-			if (good) good = reader.EndsExactly();
+			if (good && !reader.EndsExactly()) good = Fail(Status::Damaged);
 		}
 
-		if (cache.Close() != Success()) good = false;
+		if (cache.Close() != Success() && good) good = WriteFailed();
 
-		if (good && File(part).Replace(File(cacheFile)) != Success()) good = false;
+		if (good && File(part).Replace(File(cacheFile)) != Success()) good = WriteFailed();
 
 		if (!good) Internal::Discard(part);
 
@@ -227,29 +246,61 @@ namespace ZBK
 	{
 		InStream cache(STREAM_FILE, cacheFile, IS_READ_ONLY);
 
-		return cache.GetLastError() == IO_ERROR_OK && CopyInto(target, cache, cacheOffsets[record], sizes[record], true);
+		if (cache.GetLastError() != IO_ERROR_OK) return WriteFailed();
+
+		return CopyInto(target, cache, cacheOffsets[record], sizes[record], true);
+	}
+
+	Status Chunk::Verify(const std::function<void(Int64)> &progress) const
+	{
+		if (stream == nullptr)	return Status::NotListed;
+		if (damaged)		return Status::Damaged;
+
+		BzipReader reader(*stream, payloadOffset, compressedSize);
+		Int64 done = 0;
+
+		while (done < totalSize)
+		{
+			Int wanted = Int(std::min<Int64>(bufferSize, totalSize - done));
+
+			if (reader.Read(Buffer(), wanted) != wanted) return Status::Damaged;
+
+			done += wanted;
+
+			if (progress) progress(done);
+		}
+
+		return reader.EndsExactly() ? Status::Ok : Status::Damaged;
 	}
 
 	bool Chunk::ExtractFile(const String &name, const String &destination)
 	{
-		// Without its private folder the chunk's file names would point into
-		// the root of the file system.
-		if (stream == nullptr || damaged || tempFolder == 0) return false;
+		lastStatus = Status::Ok;
+		lastSystemError = 0;
+
+		// A chunk whose archive was rewritten in place has no stream: what it
+		// lists is no longer in any file this object reads.
+		if (stream == nullptr) return Fail(Status::NotListed);
 
 		Int record = FindRecord(name);
 
-		if (record < 0 || !IsSafeName(name)) return false;
+		if (record < 0)		return Fail(Status::NotListed);
+		if (!IsSafeName(name))	return Fail(Status::UnsafeName);
+		if (damaged)		return Fail(Status::Damaged);
+
+		// Without its private folder the chunk has no cache to decode into.
+		if (tempFolder == 0)	return Fail(Status::WriteRefused);
 
 		String target = destination == 0 ? name : destination;
 
-		if (Internal::EndsWithSeparator(name) || Internal::EndsWithSeparator(target))
+		if (Path::EndsWithSeparator(name) || Path::EndsWithSeparator(target))
 		{
-			String folder = Internal::EndsWithSeparator(target) ? target.Head(target.Length() - 1) : target;
+			String folder = Path::EndsWithSeparator(target) ? target.Head(target.Length() - 1) : target;
 
-			return folder == 0 || Directory(folder).Create() == Success();
+			return folder == 0 || Directory(folder).Create() == Success() || WriteFailed();
 		}
 
-		if (CreateParentFolder(target) != Success()) return false;
+		if (CreateParentFolder(target) != Success()) return WriteFailed();
 
 		lastReported = 0;
 		onProgress.Emit(0);
@@ -263,7 +314,7 @@ namespace ZBK
 		{
 			OutStream output(STREAM_FILE, part, OS_REPLACE);
 
-			good = output.GetLastError() == IO_ERROR_OK;
+			good = output.GetLastError() == IO_ERROR_OK || WriteFailed();
 
 			if (good)
 			{
@@ -271,10 +322,10 @@ namespace ZBK
 				else		good = FillCache(0, 1000, record, &output);
 			}
 
-			if (output.Close() != Success()) good = false;
+			if (output.Close() != Success() && good) good = WriteFailed();
 		}
 
-		if (good && File(part).Replace(File(target)) != Success()) good = false;
+		if (good && File(part).Replace(File(target)) != Success()) good = WriteFailed();
 
 		if (!good)
 		{
@@ -290,7 +341,10 @@ namespace ZBK
 
 	bool Chunk::CopyInto(OutStream &output, InStream &input, Int64 offset, Int64 bytes, bool report)
 	{
-		if (input.Seek(offset) != Success()) return false;
+		// The input is the chunk's own cache or a payload already checked
+		// against the file's size, so a failure on either side is the
+		// system's, and its error says why.
+		if (input.Seek(offset) != Success()) return WriteFailed();
 
 		Int64 done = 0;
 
@@ -298,8 +352,8 @@ namespace ZBK
 		{
 			Int wanted = bytes - done < bufferSize ? Int(bytes - done) : bufferSize;
 
-			if (input.InputData(Buffer(), wanted) != wanted) return false;
-			if (output.OutputData(Buffer(), wanted) != Success()) return false;
+			if (input.InputData(Buffer(), wanted) != wanted) return WriteFailed();
+			if (output.OutputData(Buffer(), wanted) != Success()) return WriteFailed();
 
 			done += wanted;
 
@@ -341,7 +395,7 @@ namespace ZBK
 			{
 				String source = addedSources.GetNth(i);
 
-				if (Internal::EndsWithSeparator(source))
+				if (Path::EndsWithSeparator(source))
 				{
 					sizes.push_back(0);
 					Report(Int(Math::Round(1000.0 / count * (i + 1))));

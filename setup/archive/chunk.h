@@ -11,6 +11,7 @@
 
 #include "archive_internal.h"
 
+#include <functional>
 #include <unordered_map>
 #include <unordered_set>
 #include <vector>
@@ -22,6 +23,9 @@ namespace ZBK
 	using smooth::String;
 
 	class Archive;
+
+	// Defined, with its meanings, in archive.h.
+	enum class Status;
 
 	// Largest count or size the format allows: numbers are read as signed 32-bit.
 	const Int64 MaxFormatValue = 0x7FFFFFFF;
@@ -56,8 +60,23 @@ namespace ZBK
 			// name is not in this chunk or not a safe relative name, the payload
 			// is damaged or shorter or longer than its table says, or the target
 			// cannot be written. A cache is kept only when the whole chunk decoded
-			// to exactly the sizes of its table.
+			// to exactly the sizes of its table. GetLastStatus() then tells why:
+			// NotListed (no stream, or not in this chunk), UnsafeName, Damaged,
+			// WriteRefused or DiskFull (the target, its folder or the cache).
 			bool		 ExtractFile(const String &name, const String &destination);
+
+			// Cause of the last failed ExtractFile, FillCache or Write (Ok after
+			// a success), and the system's error behind WriteRefused / DiskFull.
+			Status		 GetLastStatus() const	{ return lastStatus; }
+			Int		 GetLastSystemError() const	{ return lastSystemError; }
+
+			// Decodes the whole payload straight from the archive and checks it
+			// against the table (exactly the total size, the stream ending where
+			// the payload does), writing nothing: a full disk cannot pass for
+			// damage, and no room for a cache is needed. progress gets the bytes
+			// decoded so far. Ok, Damaged, or NotListed when the chunk has no
+			// stream (its archive was rewritten in place).
+			Status		 Verify(const std::function<void(Int64)> &progress = nullptr) const;
 
 			// Creates the folder that holds path: the text before its last '\' or
 			// '/' (nothing when there is none). Success() when it exists afterwards.
@@ -91,8 +110,9 @@ namespace ZBK
 			// cache is there already), checking that it decodes to exactly the
 			// sizes of the table. Progress rises from 'from' to 'to' over the
 			// chunk's total size. Also copies the data of record 'record' into
-			// 'target' on the way when target is not null. false on any damage,
-			// and then no cache is left behind.
+			// 'target' on the way when target is not null. false on any damage or
+			// failed write (GetLastStatus tells which), and then no cache is left
+			// behind.
 			bool		 FillCache(Int from, Int to, Int record = -1, smooth::IO::OutStream *target = nullptr);
 		private:
 			Int		 FindRecord(const String &name) const;
@@ -103,6 +123,10 @@ namespace ZBK
 			bool		 WriteTable(smooth::IO::OutStream &output, bool added, const std::vector<Int64> &addedSizes);
 			bool		 CopyInto(smooth::IO::OutStream &output, smooth::IO::InStream &input, Int64 offset, Int64 bytes, bool report);
 			bool		 HasCache() const;
+			// Records the cause and returns false.
+			bool		 Fail(Status status, Int systemError = 0);
+			// Fail with WriteRefused or DiskFull, after the platform's last error.
+			bool		 WriteFailed();
 
 			Int		 number;
 			smooth::IO::InStream *stream = nullptr;
@@ -142,5 +166,7 @@ namespace ZBK
 			std::unordered_set<std::wstring> removed;
 
 			Int		 lastReported = 0;
+			Status		 lastStatus;
+			Int		 lastSystemError = 0;
 	};
 }

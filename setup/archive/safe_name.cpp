@@ -9,10 +9,7 @@ namespace ZBK
 {
 	using namespace smooth;
 
-	static bool IsSeparator(wchar_t c)
-	{
-		return c == '/' || c == '\\';
-	}
+	using smooth::Path::IsSeparator;
 
 	static wchar_t Upper(wchar_t c)
 	{
@@ -115,13 +112,6 @@ namespace ZBK
 			File file(path);
 
 			if (file.Exists()) file.Delete();
-		}
-
-		bool EndsWithSeparator(const String &text)
-		{
-			Int length = text.Length();
-
-			return length > 0 && IsSeparator(text[length - 1]);
 		}
 	}
 }

@@ -3,9 +3,7 @@
 #include "configuration.h"
 #include "page_text.h"
 
-#include <windows.h>
-
-#include <cstring>
+#include "system_interface.h"
 
 using namespace smooth;
 using namespace smooth::GUI;
@@ -40,48 +38,7 @@ Directory Tolvane::LayerDirectory::GetTargetDirectory() const
 
 String Tolvane::LayerDirectory::GetProgramFilesFolder()
 {
-	String	 folder;
-	HKEY	 key;
-
-	if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, "Software\\Microsoft\\Windows\\CurrentVersion", 0, KEY_QUERY_VALUE, &key) == ERROR_SUCCESS)
-	{
-		/* The stored value need not end with a terminator, and a failed read
-		 * leaves the buffer as it was: a zeroed buffer one byte longer than we
-		 * let the registry fill keeps the text terminated in every case.
-		 */
-		char	 buffer[261];
-		DWORD	 size = 260;
-
-		memset(buffer, 0, sizeof(buffer));
-
-		if (RegQueryValueExA(key, "ProgramFilesDir", nullptr, nullptr, (BYTE *) buffer, &size) == ERROR_SUCCESS) folder = String::Decode(buffer, "CP_ACP");
-
-		RegCloseKey(key);
-	}
-
-	if (folder == 0)
-	{
-		if (Setup::enableUnicode)
-		{
-			wchar_t	 buffer[261];
-
-			memset(buffer, 0, sizeof(buffer));
-
-			if (ExpandEnvironmentStringsW(L"%ProgramFiles%", buffer, 260) <= 260) folder = buffer;
-		}
-		else
-		{
-			char	 buffer[261];
-
-			memset(buffer, 0, sizeof(buffer));
-
-			if (ExpandEnvironmentStringsA("%ProgramFiles%", buffer, 260) <= 260) folder = String::Decode(buffer, "CP_ACP");
-		}
-	}
-
-	if (folder.Length() == 0 || folder[folder.Length() - 1] != '\\') folder.Append("\\");
-
-	return folder;
+	return GetSystem().GetProgramFilesFolder();
 }
 
 void Tolvane::LayerDirectory::OnBrowse()

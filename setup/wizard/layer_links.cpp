@@ -3,10 +3,7 @@
 #include "configuration.h"
 #include "page_text.h"
 
-#include <windows.h>
-#include <shlobj.h>
-
-#include <cstring>
+#include "system_interface.h"
 
 using namespace smooth;
 using namespace smooth::GUI;
@@ -48,34 +45,9 @@ Tolvane::LayerLinks::~LayerLinks()
 
 bool Tolvane::LayerLinks::QuickLaunchFolderExists()
 {
-	LPITEMIDLIST	 pidl = nullptr;
-
-	if (SHGetSpecialFolderLocation(nullptr, CSIDL_APPDATA, &pidl) != S_OK || pidl == nullptr) return false;
-
 	String	 path;
-	BOOL	 found;
 
-	if (Setup::enableUnicode)
-	{
-		wchar_t	 buffer[MAX_PATH + 1];
-
-		memset(buffer, 0, sizeof(buffer));
-
-		if ((found = SHGetPathFromIDListW(pidl, buffer))) path = buffer;
-	}
-	else
-	{
-		char	 buffer[MAX_PATH + 1];
-
-		memset(buffer, 0, sizeof(buffer));
-
-		if ((found = SHGetPathFromIDListA(pidl, buffer))) path = String::Decode(buffer, "CP_ACP");
-	}
-
-	/* The shell hands us the item list; it is ours to free. */
-	CoTaskMemFree(pidl);
-
-	if (!found) return false;
+	if (!GetSystem().GetSpecialFolder(FOLDER_APPDATA, path)) return false;
 
 	path.Append("\\Microsoft\\Internet Explorer\\Quick Launch");
 

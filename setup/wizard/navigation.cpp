@@ -112,6 +112,17 @@ void Tolvane::Tolvane::OnNext()
 		installThread = nullptr;
 		installing    = false;
 
+		/* The run never stops on a failure, so the finish page alone would
+		 * claim success: say what went wrong first, while the installation
+		 * page is still up.
+		 */
+		if (!installFailures.empty())
+		{
+			Dialogs::QuickMessage	 message(DescribeFailures(installFailures), "Setup", MB_OK, 32515);
+
+			message.ShowDialog();
+		}
+
 		nextButton->Show();
 		currentFileText->Hide();
 		currentFileBar->Hide();

@@ -1,7 +1,10 @@
 // The page state machine, driven through the real buttons' handlers.
 #include "wizard_test_support.h"
 
+#include "layer_directory.h"
 #include "layer_reboot.h"
+
+#include <archive.h>
 
 #include <windows.h>
 
@@ -70,6 +73,28 @@ namespace
 
 	class NavigationTest : public WizardFixture, public ::testing::WithParamInterface<Walk>
 	{
+		protected:
+			// Starts a wizard whose run installs something real: one required
+			// component from a small archive and the library copy, so that a
+			// completed run leaves the total bar at 100.
+			void StartInstallable(Script script)
+			{
+				WriteFile("a.txt", "a");
+				WriteFile("smooth.dll", std::string(5000, 'd'));
+
+				ZBK::Archive	 archive;
+
+				ASSERT_TRUE(archive.AddFile(String(folder.c_str()).Append("\\a.txt"), "a.txt"));
+				ASSERT_TRUE(archive.Write(String(folder.c_str()).Append("\\lib.zbk")));
+
+				script.components = "<component id=\"lib\" name=\"Lib\" required=\"true\"><archive>lib.zbk</archive><file>smooth.dll</file></component>";
+				Start(script);
+
+				/* Without a directory page the target would be the Program Files
+				 * folder itself: install into the test's own folder instead.
+				 */
+				wizard->layerDirectory->directoryEdit->SetText(String(folder.c_str()).Append("\\target"));
+			}
 	};
 
 	std::string Text(GUI::Widget *widget)
@@ -84,7 +109,7 @@ TEST_P(NavigationTest, ButtonsTitlesAndPagesFollowTheStateMachine)
 	Script		 script;
 
 	script.pages = walk.pages;
-	Start(script);
+	StartInstallable(script);
 
 	for (size_t i = 0; i < walk.steps.size(); i++)
 	{
@@ -326,7 +351,7 @@ TEST_F(NavigationTest, CloseRequestDuringTheInstallationIsRefused)
 	Script	 script;
 
 	script.pages = { "summary", "finish", "reboot" };
-	Start(script);
+	StartInstallable(script);
 
 	/* The pump inside Next dispatches this close request while the run goes;
 	 * the exit question would be answered Yes if it were asked.
@@ -365,5 +390,24 @@ TEST_F(NavigationTest, QuitRequestDuringTheInstallationIsKeptForTheLoop)
 	while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) if (msg.message == WM_QUIT) { found = true; EXPECT_EQ(msg.wParam, 7u); }
 
 	EXPECT_TRUE(found);
+	EXPECT_EQ(wizard->currentPage, 7);
+}
+
+TEST_F(NavigationTest, FailuresOfTheRunAreReportedBeforeTheNextPage)
+{
+	Script	 script;
+
+	script.pages	  = { "summary", "finish" };
+	script.components = "<component id=\"gone\" name=\"Gone\" required=\"true\"><archive>missing.zbk</archive></component>";
+	Start(script);
+
+	answers = { IDOK };
+	wizard->OnNext();
+
+	ASSERT_EQ(questions.size(), 1u);
+	EXPECT_EQ(questions[0].caption, L"Setup");
+	EXPECT_EQ(questions[0].buttons, MB_OK);
+	EXPECT_NE(questions[0].text.find(L"One step of the installation failed"), std::wstring::npos);
+	EXPECT_NE(questions[0].text.find(L"missing.zbk\n    no such file"), std::wstring::npos);
 	EXPECT_EQ(wizard->currentPage, 7);
 }

@@ -7,6 +7,9 @@
 #include <smooth/gui.h>
 
 #include "configuration.h"
+#include "install_run.h"
+
+#include <vector>
 
 namespace Tolvane
 {
@@ -122,8 +125,17 @@ namespace Tolvane
 			// Raw messages of the backdrop: activating it activates the wizard.
 			void			 ActivateWizard(long message, long wParam, long lParam);
 
-			// Body of the installation thread; always Success().
+			// Body of the installation thread: the installation run with what
+			// the pages hold, its failures kept in installFailures. Always
+			// Success().
 			smooth::Int		 InstallThread(smooth::Threads::Thread *thread);
+
+			// The pages' state as the installation run needs it.
+			InstallChoices		 ReadChoices() const;
+
+			// What failed in the installation run, in order; the wizard reports
+			// it in one message box before the page after the run.
+			std::vector<InstallFailure> installFailures;
 
 			// The page object of a page number 1 to 8, else null.
 			smooth::GUI::Layer	*GetPage(long page) const;

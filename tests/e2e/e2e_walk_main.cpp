@@ -21,6 +21,10 @@
 // later!" before it presses Finish: it never lets the installer restart the
 // machine, and stops with an error when that option cannot be selected.
 //
+// A message box after Next (the installer reporting a problem, which only a
+// person should answer) ends the walk at once: its text goes to stderr and
+// a screenshot "<n>-message_box.png" (and "-screen.png") is saved.
+//
 // Prints one line per page. Exit code 0 when the installer ended by itself
 // with exit code 0 after the last page; 1 on any failure (the cause on
 // stderr; a still running installer is ended); 2 for a wrong command line.
@@ -30,6 +34,7 @@
 #include <cstdio>
 #include <cwchar>
 #include <string>
+#include <vector>
 
 using namespace e2e;
 
@@ -126,21 +131,33 @@ int wmain(int argc, wchar_t **argv)
 
 		if (!session.PressNext()) return Fail(L"the Next button does not take a click");
 
+		// The next page comes when the one before is done, the installation
+		// run included (its page hides Next, so it is waited through). A
+		// message box ends the wait at once: pressing Next asks nothing, so a
+		// box is the installer reporting a problem that nobody here answers.
 		PageView before = view;
 		bool changed = false;
+		std::vector<MessageBoxInfo> boxes;
 		WaitUntil(timeoutMs, [&] {
 			if (!session.Program().Running() || !IsWindow(session.Window())) return true;
+			boxes = MessageBoxes(session.Program().Id());
+			if (!boxes.empty()) return true;
 			changed = session.WaitForChange(before, 200, &view);
 			return changed;
 		});
 		if (changed) continue;
 
 		DWORD code = 0;
-		if (!session.Program().WaitForExit(timeoutMs, &code))
+		if (!boxes.empty() || !session.Program().WaitForExit(timeoutMs, &code))
 		{
-			auto boxes = MessageBoxes(session.Program().Id());
+			if (boxes.empty()) boxes = MessageBoxes(session.Program().Id());
 			std::wstring what = boxes.empty() ? L"the page did not change and the program did not end:\n" + session.View().Describe()
 			                                  : L"a message box is open: \"" + boxes[0].caption + L"\": " + boxes[0].text;
+			if (!boxes.empty())
+			{
+				const std::wstring name = ShotName(n, L"message box");
+				session.Screenshot(shots + L"\\" + name + L".png", shots + L"\\" + name + L"-screen.png", &error);
+			}
 			return Fail(L"after Next on page " + std::to_wstring(n) + L": " + what);
 		}
 		std::printf("setup.exe ended with exit code %d after %d page(s)\n", static_cast<int>(code), n);

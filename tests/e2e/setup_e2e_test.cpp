@@ -89,12 +89,13 @@ namespace
 			xml += "    </dialog>\n";
 		}
 		xml += "  </dialogs>\n";
-		// No archives and no links: the wizard is under test here, and the
-		// run must leave nothing behind in the shared Wine prefix.
+		// Empty archives and no links: the wizard is under test here, and the
+		// run must leave nothing behind in the shared Wine prefix but the
+		// target folder, which the fixture removes again.
 		xml += "  <components>\n"
-		       "    <component name=\"Core files %VERSION%\" id=\"core\" required=\"true\" default=\"true\"><text>The program itself %VERSION%</text></component>\n"
-		       "    <component name=\"Documentation\" id=\"docs\" default=\"true\"><text>Manuals</text></component>\n"
-		       "    <component name=\"Examples\" id=\"examples\"><text>Samples</text></component>\n"
+		       "    <component name=\"Core files %VERSION%\" id=\"core\" required=\"true\" default=\"true\"><archive>empty.zbk</archive><text>The program itself %VERSION%</text></component>\n"
+		       "    <component name=\"Documentation\" id=\"docs\" default=\"true\"><archive>empty.zbk</archive><text>Manuals</text></component>\n"
+		       "    <component name=\"Examples\" id=\"examples\"><archive>empty.zbk</archive><text>Samples</text></component>\n"
 		       "  </components>\n";
 		xml += "</installer>\n";
 		return xml;
@@ -182,6 +183,40 @@ namespace
 		return pixels;
 	}
 
+	// The text of the item the folder chooser's tree has selected, read out of
+	// the installer's process; "" while nothing is selected.
+	std::wstring SelectedTreeItem(HWND dialog)
+	{
+		HWND tree = nullptr;
+		for (const Control &control : Controls(dialog))
+			if (IsClass(control, L"SysTreeView32")) tree = control.hwnd;
+		if (tree == nullptr) return std::wstring();
+		HTREEITEM selected = (HTREEITEM)SendMessageW(tree, TVM_GETNEXTITEM, TVGN_CARET, 0);
+		DWORD pid = 0;
+		GetWindowThreadProcessId(tree, &pid);
+		HANDLE process = OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_READ | PROCESS_VM_WRITE, FALSE, pid);
+		if (selected == nullptr || process == nullptr) { if (process) CloseHandle(process); return std::wstring(); }
+		// The item and its text buffer must live in the other process.
+		const SIZE_T chars = MAX_PATH;
+		char *remote = (char *)VirtualAllocEx(process, nullptr, sizeof(TVITEMW) + chars * sizeof(wchar_t), MEM_COMMIT, PAGE_READWRITE);
+		std::wstring text;
+		if (remote != nullptr)
+		{
+			TVITEMW item = {};
+			item.mask = TVIF_TEXT;
+			item.hItem = selected;
+			item.pszText = (wchar_t *)(remote + sizeof(TVITEMW));
+			item.cchTextMax = int(chars);
+			wchar_t buffer[MAX_PATH] = {0};
+			if (WriteProcessMemory(process, remote, &item, sizeof(item), nullptr) && SendMessageW(tree, TVM_GETITEMW, 0, (LPARAM)remote) &&
+			    ReadProcessMemory(process, remote + sizeof(TVITEMW), buffer, sizeof(buffer) - sizeof(wchar_t), nullptr))
+				text = buffer;
+			VirtualFreeEx(process, remote, 0, MEM_RELEASE);
+		}
+		CloseHandle(process);
+		return text;
+	}
+
 	// ---- the fixture --------------------------------------------------------
 
 	class SetupE2E : public ::testing::Test
@@ -202,12 +237,19 @@ namespace
 			ASSERT_TRUE(CopyInto(files.smooth, folder->Path())) << "cannot copy smooth.dll";
 			ASSERT_TRUE(WriteFile(folder->Path() + L"\\license.txt", kLicenceBytes));
 			ASSERT_TRUE(WriteFile(folder->Path() + L"\\logo.bmp", LogoBmp()));
+			// An archive of no chunks: just the magic.
+			ASSERT_TRUE(WriteFile(folder->Path() + L"\\empty.zbk", "ZBK"));
 		}
 
 		void TearDown() override
 		{
 			// A test that stopped half-way leaves no installer running.
 			wizard->Program().Kill();
+			// The run made the (empty) default target folder; only an empty
+			// folder goes.
+			wchar_t programFiles[MAX_PATH] = {0};
+			if (SHGetSpecialFolderPathW(nullptr, programFiles, CSIDL_PROGRAM_FILES, FALSE))
+				RemoveDirectoryW((std::wstring(programFiles) + L"\\E2E App").c_str());
 		}
 
 		// Writes the script and starts the installer; the wizard shows.
@@ -286,8 +328,13 @@ namespace
 		const wchar_t *next;
 		bool cancel;
 		const wchar_t *cancelText;
-		int bar;  // the total progress bar's position: 0 before the run, 100 after it
+		int bar;  // the total progress bar's position: 0 before the run, kAfterRun after it
 	};
+
+	// The total bar after a run of the script's components: it moves after
+	// each marked one, and the last (optional) one is not marked, so two of
+	// three thirds.
+	const int kAfterRun = 66;
 
 	struct Walk
 	{
@@ -323,10 +370,10 @@ namespace
 		                  {'N', "summary", true, N, true, C, 0},
 		                  {'B', "links", true, N, true, C, 0},
 		                  {'N', "summary", true, N, true, C, 0},
-		                  {'N', "finish", false, N, false, C, 100},
-		                  {'N', "reboot", true, F, false, C, 100},
-		                  {'B', "finish", false, N, false, C, 100},
-		                  {'N', "reboot", true, F, false, C, 100}}});
+		                  {'N', "finish", false, N, false, C, kAfterRun},
+		                  {'N', "reboot", true, F, false, C, kAfterRun},
+		                  {'B', "finish", false, N, false, C, kAfterRun},
+		                  {'N', "reboot", true, F, false, C, kAfterRun}}});
 		walks.push_back({"LicenceFirstWithBackdrop",
 		                 {{"license", "directory", "summary", "finish"}, true},
 		                 {{'-', "license", false, N, true, C, 0},
@@ -334,12 +381,12 @@ namespace
 		                  {'B', "license", false, texts::kYes, true, texts::kNo, 0},
 		                  {'N', "directory", true, N, true, C, 0},
 		                  {'N', "summary", true, N, true, C, 0},
-		                  {'N', "finish", false, F, false, C, 100}}});
+		                  {'N', "finish", false, F, false, C, kAfterRun}}});
 		walks.push_back({"RestartWithoutFinish",
 		                 {{"intro", "summary", "reboot"}},
 		                 {{'-', "intro", false, N, true, C, 0},
 		                  {'N', "summary", true, N, true, C, 0},
-		                  {'N', "reboot", false, F, false, C, 100}}});
+		                  {'N', "reboot", false, F, false, C, kAfterRun}}});
 		walks.push_back({"NeitherFinishNorRestart",
 		                 {{"intro", "directory", "summary"}},
 		                 {{'-', "intro", false, N, true, C, 0},
@@ -422,8 +469,7 @@ TEST_P(PageStateMachine, ButtonsTitlesAndPagesFollowEachStep)
 			EXPECT_EQ(view.Shows(L"Static", Page(id).shown), id == step.page) << "text of page " << id << " in:\n" << Narrow(view.Describe());
 
 		// The installation runs between leaving the page before installPage
-		// and showing it: the run completes the total bar, which nothing else
-		// moves. The bars themselves are hidden outside the run.
+		// and showing it: only the run moves the total bar. The bars themselves are hidden outside the run.
 		std::vector<HWND> bars = ProgressBars(view);
 		if (!bars.empty())
 		{
@@ -660,6 +706,14 @@ TEST_F(SetupE2E, DirectoryPageOffersProgramFilesAndKeepsWhatWasTyped)
 			return false;
 		}, kStepTimeout, wizard->Program().Handle());
 		ASSERT_NE(dialog, nullptr) << Narrow(DescribeWindows(wizard->Program().Id()));
+		// The chooser selects the preset folder some time after it appears;
+		// OK before that would answer the folder it started at.
+		if (row.button == IDOK)
+		{
+			std::wstring leaf = row.expected.substr(row.expected.find_last_of(L'\\') + 1);
+			EXPECT_TRUE(WaitUntil(kStepTimeout, [&] { return _wcsicmp(SelectedTreeItem(dialog).c_str(), leaf.c_str()) == 0; }))
+				<< Narrow(SelectedTreeItem(dialog));
+		}
 		Shot(std::string("browse-") + row.name);
 		MessageBoxInfo box;
 		box.hwnd = dialog;

@@ -31,8 +31,9 @@ namespace ZBK
 					{
 						std::wstring component = rest.substr(start, end - start);
 
-						if (path == 0 || path.EndsWith("/") || path.EndsWith("\\")) path = smooth::String(path).Append(component);
-						else							   path = smooth::String(path).Append("/").Append(component);
+						// Joined as the extraction joins its targets, so the
+						// paths checked are the paths written.
+						path = smooth::Path::Join(path, smooth::String(component));
 
 						std::error_code ec;
 						fs::file_status status = fs::symlink_status(fs::u8path(path.ToUTF8()), ec);

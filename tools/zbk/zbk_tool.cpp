@@ -2,7 +2,6 @@
 #include "extract_guard.h"
 
 #include <archive.h>
-#include <bzip_stream.h>
 
 #include <algorithm>
 #include <cstdio>
@@ -76,19 +75,19 @@ namespace
 		return System::System::GetErrorText(code);
 	}
 
-	bool IsSeparator(wchar_t c)	{ return c == L'/' || c == L'\\'; }
+	// Entry names and paths typed on the command line end with either
+	// separator; paths on disk are joined with the system's own.
+	using Path::EndsWithSeparator;
+	using Path::Join;
 
-	bool EndsWithSeparator(const String &text)
+	// The archive module's cause, with the system's reason where it has one.
+	String Cause(ZBK::Status status, Int systemError)
 	{
-		return text.Length() > 0 && IsSeparator(text[text.Length() - 1]);
-	}
+		String text = ZBK::StatusText(status);
 
-	String Join(const String &folder, const String &name)
-	{
-		if (folder == 0) return name;
-		if (EndsWithSeparator(folder)) return String(folder).Append(name);
+		if (systemError != 0) text.Append(" (").Append(LastCause(systemError)).Append(")");
 
-		return String(folder).Append("/").Append(name);
+		return text;
 	}
 
 	// A path given on the command line as an entry name: '/' separators, no
@@ -172,50 +171,21 @@ namespace
 		return true;
 	}
 
-	// What a path on disk holds as far as an archive is concerned.
-	enum class Probe { Archive, Missing, Folder, Foreign, Unreadable };
-
-	Probe ProbeArchive(const String &path, Int &errorCode)
-	{
-		if (Directory(path).Exists()) return Probe::Folder;
-		if (!File(path).Exists())     return Probe::Missing;
-
-		IO::InStream input(IO::STREAM_FILE, path, IO::IS_READ_ONLY);
-
-		if (input.GetLastError() != IO::IO_ERROR_OK) { errorCode = System::System::GetLastErrorCode(); return Probe::Unreadable; }
-
-		char magic[3] = { 0, 0, 0 };
-
-		if (input.InputData(magic, 3) != 3 || memcmp(magic, "ZBK", 3) != 0) return Probe::Foreign;
-
-		return Probe::Archive;
-	}
-
 	// Opens an existing archive for a command; prints the error and returns
-	// false when it is not one we can work on.
+	// false when it is not one we can work on. A file without the magic opens
+	// as an empty archive, but no command has any use for it.
 	bool OpenArchive(Console &console, const String &path, ZBK::Archive &archive, bool forWriting)
 	{
-		Int code = 0;
-
-		switch (ProbeArchive(path, code))
+		if (!archive.Open(path) || archive.GetLastStatus() != ZBK::Status::Ok)
 		{
-			case Probe::Missing:	Fail(console, path, "no such file");			return false;
-			case Probe::Folder:	Fail(console, path, "is a folder, not an archive");	return false;
-			case Probe::Foreign:	Fail(console, path, "not a ZBK archive");		return false;
-			case Probe::Unreadable:	Fail(console, path, String("cannot open (").Append(LastCause(code)).Append(")")); return false;
-			case Probe::Archive:	break;
-		}
-
-		if (!archive.Open(path))
-		{
-			Fail(console, path, String("cannot open (").Append(LastCause(System::System::GetLastErrorCode())).Append(")"));
+			Fail(console, path, Cause(archive.GetLastStatus(), archive.GetLastSystemError()));
 
 			return false;
 		}
 
 		if (forWriting && archive.IsReadOnly())
 		{
-			Fail(console, path, "the archive is read-only");
+			Fail(console, path, ZBK::StatusText(ZBK::Status::ReadOnly));
 
 			return false;
 		}
@@ -245,33 +215,6 @@ namespace
 		if (end < size - 1)		   return String("damaged after chunk ").Append(String::FromInt(chunks)).Append(": the rest of the file is not a valid chunk");
 
 		return String();
-	}
-
-	// Decodes a chunk's payload straight from the archive file and checks it
-	// against the table: exactly the total size, and the stream ends where
-	// the payload does. Nothing is written, so a full temporary disk cannot
-	// pass for a damaged chunk, and testing needs no room for a cache.
-	bool ChunkDecodes(const String &archivePath, const ZBK::Chunk &chunk, const std::function<void(Int64)> &progress)
-	{
-		if (chunk.IsDamaged()) return false;
-
-		IO::InStream	  input(IO::STREAM_FILE, archivePath, IO::IS_READ_ONLY);
-		ZBK::BzipReader	  reader(input, chunk.GetPayloadOffset(), chunk.GetCompressedSize());
-		std::vector<char> block(131072);
-		Int64		  done = 0;
-
-		while (done < chunk.GetTotalSize())
-		{
-			Int wanted = Int(std::min<Int64>(Int64(block.size()), chunk.GetTotalSize() - done));
-
-			if (reader.Read(block.data(), wanted) != wanted) return false;
-
-			done += wanted;
-
-			if (progress) progress(done);
-		}
-
-		return reader.EndsExactly();
 	}
 
 	// Routes an archive's progress to whatever step is running now.
@@ -671,7 +614,7 @@ namespace
 
 		for (Int i = 1; i <= chunks; i++)
 		{
-			if (!ChunkDecodes(archivePath, *archive.GetChunk(i), [&](Int64 done) { bar.Update(before + done); }))
+			if (archive.GetChunk(i)->Verify([&](Int64 done) { bar.Update(before + done); }) != ZBK::Status::Ok)
 			{
 				bar.Finish();
 
@@ -786,21 +729,25 @@ namespace
 
 			if (!archive.ExtractFile(name, target))
 			{
-				Int code = System::System::GetLastErrorCode();
+				ZBK::Status status = archive.GetLastStatus();
 
 				route.sink = nullptr;
 				bar.Finish();
 
-				// When the chunk decodes on its own, writing (the cache or the
-				// target) was the problem.
-				if (owner == nullptr || !ChunkDecodes(archivePath, *owner, nullptr))
+				if (status == ZBK::Status::Damaged)
 				{
 					damaged.insert(chunk);
 					Fail(console, archivePath, String("chunk ").Append(String::FromInt(chunk)).Append(" is damaged; its entries cannot be extracted"));
 				}
+				else if (status == ZBK::Status::WriteRefused || status == ZBK::Status::DiskFull)
+				{
+					// The system's own text names the cause ("No space left on
+					// device", "File too large"), so it stands for both.
+					Fail(console, target, String("cannot write (").Append(LastCause(archive.GetLastSystemError())).Append(")"));
+				}
 				else
 				{
-					Fail(console, target, String("cannot write (").Append(LastCause(code)).Append(")"));
+					Fail(console, archivePath, String("\"").Append(name).Append("\": ").Append(Cause(status, archive.GetLastSystemError())));
 				}
 
 				ok = false;
@@ -950,7 +897,7 @@ namespace
 			{
 				ZBK::Chunk *owner = archive.GetChunk(chunk);
 
-				if (owner != nullptr && !ChunkDecodes(archivePath, *owner, nullptr)) return Fail(console, archivePath, String("cannot rewrite: chunk ").Append(String::FromInt(chunk)).Append(" is damaged; the archive is unchanged"));
+				if (owner != nullptr && owner->Verify() == ZBK::Status::Damaged) return Fail(console, archivePath, String("cannot rewrite: chunk ").Append(String::FromInt(chunk)).Append(" is damaged; the archive is unchanged"));
 			}
 
 			return Fail(console, archivePath, String("cannot write (").Append(LastCause(code)).Append("); the archive is unchanged"));

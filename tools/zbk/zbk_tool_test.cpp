@@ -361,6 +361,23 @@ TEST(ZbkTool, FailuresAreReportedAndChangeNothing)
 	}
 }
 
+// The folder given with -C holds what is extracted, whatever its name ends
+// with: on linux a trailing '\' is part of the folder's name, not a
+// separator, and an entry joined to it must not land beside the folder.
+TEST(ZbkTool, ExtractIntoAFolderWhoseNameEndsWithABackslash)
+{
+	Scratch scratch;
+
+	scratch.Write("src/a.txt", "inside");
+	ASSERT_EQ(0, Zbk({ "create", scratch.Path("b.zbk"), "-C", scratch.Path("src"), "a.txt" }).code);
+
+	Result extracted = Zbk({ "extract", scratch.Path("b.zbk"), "-C", scratch.Path("dst\\") });
+
+	ASSERT_EQ(0, extracted.code) << extracted.err;
+	EXPECT_EQ(std::vector<String> { "a.txt" }, Directory(scratch.Path("dst\\")).GetFiles());
+	EXPECT_EQ(std::vector<String> { "b.zbk" }, Directory(scratch.Path("")).GetFiles());
+}
+
 // Names from an archive are untrusted: an unsafe one stops the extraction
 // before anything is written.
 TEST(ZbkTool, ExtractRefusesUnsafeNames)

@@ -74,6 +74,9 @@ namespace smooth
 				static void	 Sleep(Int milliseconds);
 				static Int	 GetLastErrorCode();	// errno / GetLastError of the last failed call
 				static String	 GetErrorText(Int code);	// readable text of an error code
+				// true when code (from GetLastErrorCode) says a write failed for
+				// want of room: the disk is full, or a file-size limit was reached.
+				static Bool	 IsDiskFullError(Int code);
 				static const wchar_t PathSeparator;	// '\\' on Windows, '/' elsewhere
 		};
 	}

@@ -1,0 +1,114 @@
+// The installation run: creates the target folder, unpacks every marked
+// component from its archive, copies the platform library when the setup
+// script asks for it, creates the shortcuts and saves the uninstall script,
+// driving the two progress bars on the way.
+//
+// The run is portable: the choices the user made on the pages arrive as a
+// plain record, the bars behind a small interface, and everything only
+// Windows has behind SystemInterface. Every path is recorded in the
+// uninstall script before it is written. The run never stops early: each
+// step that fails is counted with its path and cause, and the run goes on.
+#pragma once
+
+#include "configuration.h"
+#include "system_interface.h"
+#include "uninstall_script.h"
+
+#include <set>
+#include <vector>
+
+namespace Tolvane
+{
+	// What the user chose, read from the pages once when the run starts.
+	struct InstallChoices
+	{
+		smooth::String		 targetFolder;	// as the directory page gives it
+		std::vector<bool>	 selected;	// marked components, by index
+		bool			 createStartMenu   = false;
+		bool			 createDesktop	   = false;
+		bool			 createQuickLaunch = false;
+
+		bool IsSelected(smooth::Int index) const { return index >= 0 && size_t(index) < selected.size() && selected[size_t(index)]; }
+	};
+
+	// A progress bar running from 0 to 100.
+	class ProgressBar
+	{
+		public:
+			virtual		~ProgressBar() = default;
+			virtual void	 SetValue(smooth::Int percent) = 0;
+	};
+
+	// The bar the archive's extraction progress goes to (set by the run
+	// before each component) and the callback that drives it: value is in
+	// thousandths, the bar shows value / 10.
+	extern ProgressBar *fileProgressbar;
+	void		 UpdateFileProgress(int value);
+
+	// The total bar after component index (counting every component, marked
+	// or not) of components, with libraryCopies (0 or 1) steps still to come:
+	// (index + 1) * (100 / (components + libraryCopies)), truncated.
+	smooth::Int	 TotalAfterComponent(smooth::Int index, smooth::Int components, smooth::Int libraryCopies);
+
+	// Block size of the library copy: 10 000 bytes up to 999 999 bytes, else
+	// a hundredth of the size, so the bars move in about 100 steps.
+	smooth::Int	 CopyBlockSize(smooth::Int64 size);
+
+	// One step of the run that did not do what it should.
+	struct InstallFailure
+	{
+		smooth::String	 path;		// what could not be made or read
+		smooth::String	 cause;		// why, in a few words
+	};
+
+	// The message the wizard shows after a run with failures: how many steps
+	// failed and the first few paths with their causes.
+	smooth::String	 DescribeFailures(const std::vector<InstallFailure> &failures, smooth::Int shown = 5);
+
+	class InstallRun
+	{
+		public:
+			// The run reads config and choices and reports to the two bars;
+			// all must outlive it.
+					 InstallRun(const Configuration &config, const InstallChoices &choices, SystemInterface &system, ProgressBar &fileBar, ProgressBar &totalBar);
+			InstallRun(const InstallRun &) = delete;
+			InstallRun &operator =(const InstallRun &) = delete;
+
+			// The whole run, in order: target folder, marked components, library
+			// copy, shortcuts, uninstall script (when the setup script's
+			// createLog is set). Always Success(); see GetFailures.
+			smooth::Int	 Run();
+
+			// Writes the shortcuts the choices allow and records each one (and a
+			// start-menu group folder it creates) in script. Called by Run.
+			smooth::Int	 CreateLinks(UninstallScript &script);
+
+			// Everything that failed, in the order it happened.
+			const std::vector<InstallFailure> &GetFailures() const	{ return failures; }
+
+			// Where the platform library is copied from: the installer's own
+			// copy in its working folder.
+			smooth::String	 librarySource = "smooth.dll";
+		private:
+			void		 Fail(const smooth::String &path, const smooth::String &cause);
+			// Records a folder when it is new, then creates it; false when it
+			// does not exist afterwards.
+			bool		 MakeFolder(UninstallScript &script, const smooth::String &path);
+			void		 InstallComponent(UninstallScript &script, smooth::Int index, smooth::Int components, smooth::Int libraryCopies);
+			void		 CopyLibrary(UninstallScript &script, smooth::Int components);
+			smooth::String	 LinkFolder(const Link &link, UninstallScript &script, bool &usable);
+			bool		 LinkAllowed(const Link &link) const;
+
+			const Configuration	&config;
+			const InstallChoices	&choices;
+			SystemInterface		&system;
+			ProgressBar		&fileBar;
+			ProgressBar		&totalBar;
+			smooth::String		 target;
+			std::vector<InstallFailure> failures;
+			// Folders that exist now because this run found or made them: an
+			// archive of thousands of files in a few folders need not ask the
+			// file system about the same folder thousands of times.
+			std::set<std::wstring>	 knownFolders;
+	};
+}

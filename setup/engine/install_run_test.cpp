@@ -1,0 +1,240 @@
+#include "engine_test_support.h"
+
+#include <gtest/gtest.h>
+
+#include <iterator>
+#include <memory>
+
+using namespace smooth;
+using namespace EngineTest;
+
+namespace
+{
+	TEST(Progress, TotalAfterComponentAndCopyBlocks)
+	{
+		struct { Int index, components, copies, total; } totals[] = {
+			{ 0, 3, 0, 33 }, { 0, 3, 1, 25 }, { 2, 3, 0, 100 }, { 3, 4, 0, 100 }, { 1, 6, 1, 28 },
+		};
+
+		for (const auto &t : totals) EXPECT_EQ(t.total, Tolvane::TotalAfterComponent(t.index, t.components, t.copies)) << t.index << " of " << t.components;
+
+		struct { Int64 size; Int block; } blocks[] = {
+			{ 0, 10000 }, { 999999, 10000 }, { 1000000, 10000 }, { 1000050, 10000 }, { 2500000, 25000 },
+		};
+
+		for (const auto &b : blocks) EXPECT_EQ(b.block, Tolvane::CopyBlockSize(b.size)) << b.size;
+	}
+
+	// A staged product in a scratch folder: archives and the library in the
+	// working folder, the target folder and the special folders below it.
+	class RunTest : public ::testing::Test
+	{
+		protected:
+			smooth_test::ScratchFolder	 scratch;
+			RecordingSystem			 system { scratch.Root() };
+			RecordingBar			 fileBar, totalBar;
+			std::unique_ptr<Tolvane::Configuration> configuration;
+			Tolvane::InstallChoices		 choices;
+			String				 sep = String(std::wstring(1, System::System::PathSeparator));
+
+			String In(const String &folder, const String &name) const { return String(folder).Append(sep).Append(name); }
+			String Target() const { return scratch.Path("Target"); }
+
+			// Loads a setup script whose components and links are given.
+			void Load(const std::string &components, const std::string &links, bool createLog = true)
+			{
+				std::string xml = "<?xml version=\"1.0\"?><i><application><name>App</name><version>1.2</version></application>"
+						  "<uninstall createLog=\"" + std::string(createLog ? "true" : "false") + "\"><file>notes.ini</file></uninstall>"
+						  "<components>" + components + "</components><links>" + links + "</links></i>";
+
+				scratch.Write("setup.xml", xml);
+
+				configuration = std::make_unique<Tolvane::Configuration>();
+
+				ASSERT_EQ(Success(), configuration->LoadFile(scratch.Path("setup.xml")));
+
+				choices.targetFolder = Target();
+			}
+
+			String Archive(const char *name) const { return scratch.Path(name); }
+
+			std::vector<Tolvane::InstallFailure> Run()
+			{
+				Tolvane::InstallRun	 run(*configuration, choices, system, fileBar, totalBar);
+
+				run.librarySource = scratch.Path("smooth.dll");
+
+				EXPECT_EQ(Success(), run.Run());
+
+				return run.GetFailures();
+			}
+
+			std::string Line(const char *element, const String &path) const { return std::string(element) + " " + path.ToUTF8(); }
+	};
+
+	TEST_F(RunTest, RecordsEverythingInOrder)
+	{
+		WriteArchive(Archive("core.zbk"), { { "bin/tools/x.exe", "x" }, { "readme.txt", "r" }, { "empty/", "" } });
+		WriteArchive(Archive("docs.zbk"), { { "en/manual.txt", "m" } });
+		Load("<component id=\"core\" required=\"true\"><archive>" + Archive("core.zbk").ToUTF8() + "</archive><file>smooth.dll</file></component>"
+		     "<component id=\"docs\" subdir=\"docs\" default=\"true\"><archive>" + Archive("docs.zbk").ToUTF8() + "</archive></component>"
+		     "<component id=\"extra\" subdir=\"extra\"><archive>" + Archive("extra.zbk").ToUTF8() + "</archive></component>",
+		     "<desktop><link file=\"bin\\x.exe\">App</link></desktop>"
+		     "<startmenu subdir=\"Group\"><link file=\"bin\\x.exe\">App %VERSION%</link><link file=\"extra.txt\" depends=\"extra\">Extra</link></startmenu>"
+		     "<quicklaunch><link file=\"bin\\x.exe\">App</link></quicklaunch>");
+		scratch.Write("smooth.dll", std::string(1234, 'd'));
+		choices.selected = { true, true, false };
+		choices.createStartMenu = choices.createDesktop = true;
+
+		EXPECT_TRUE(Run().empty());
+
+		String	 t = Target(), docs = In(t, "docs"), desktop = system.folders[25], group = In(system.folders[23], "Group");
+		std::vector<std::string> expected = {
+			"application App", "version 1.2",
+			Line("directory", t),
+			Line("directory", In(t, "bin")), Line("directory", In(t, In("bin", "tools"))), Line("file", In(t, "bin/tools/x.exe")),
+			Line("file", In(t, "readme.txt")),
+			Line("directory", In(t, "empty")), Line("file", In(t, "empty/")),
+			Line("directory", docs), Line("directory", In(docs, "en")), Line("file", In(docs, "en/manual.txt")),
+			Line("file", In(t, "smooth.dll")),
+			Line("file", In(desktop, "App.lnk")),
+			// The group folder is recorded although a desktop link came first.
+			Line("directory", group), Line("file", In(group, "App 1.2.lnk")),
+			Line("file", In(t, "notes.ini")),
+			Line("directory", In(t, "uninstall")), Line("file", In(In(t, "uninstall"), "uninstall.xml")),
+		};
+
+		EXPECT_EQ(expected, ScriptEntries(In(In(t, "uninstall"), "uninstall.xml")));
+		EXPECT_EQ("x", scratch.Read(In("Target", In("bin", In("tools", "x.exe")))));
+		EXPECT_EQ("m", scratch.Read(In("Target", In("docs", In("en", "manual.txt")))));
+		EXPECT_EQ(std::string(1234, 'd'), scratch.Read(In("Target", "smooth.dll")));
+		EXPECT_EQ((std::vector<Int>{ 25, 23 }), system.asked) << "all-users folders on the NT family";
+		ASSERT_EQ(2u, system.links.size());
+		EXPECT_EQ(In(desktop, "App.lnk").ToUTF8() + "|" + In(t, "bin\\x.exe").ToUTF8() + "|" + t.ToUTF8(), system.links[0]);
+	}
+
+	TEST_F(RunTest, ExistingTargetAndSubdirDotAreNotRecorded)
+	{
+		WriteArchive(Archive("core.zbk"), { { "a.txt", "a" } });
+		Load("<component id=\"core\" subdir=\".\"><archive>" + Archive("core.zbk").ToUTF8() + "</archive></component>", "", false);
+		Directory(Target()).Create();
+		Directory(In(Target(), "uninstall")).Create();
+		choices.selected = { true };
+
+		EXPECT_TRUE(Run().empty());
+		EXPECT_EQ("a", scratch.Read(In("Target", "a.txt")));
+		EXPECT_FALSE(File(In(In(Target(), "uninstall"), "uninstall.xml")).Exists()) << "no script without createLog";
+	}
+
+	TEST_F(RunTest, BarsFollowComponentsAndTheLibraryCopy)
+	{
+		struct { Int64 library; std::vector<Int> firstTotals; Int lastTotal; } cases[] = {
+			{ -1, { 33 }, 33 },		// no library copy: three components, the first marked
+			{ 1000050, { 25, 75 }, 100 },	// with a copy the total jumps to 75 and ends at 100
+			{ 0, { 25 }, 25 },		// an empty library moves nothing after the components
+		};
+
+		for (const auto &c : cases)
+		{
+			fileBar.values.clear();
+			totalBar.values.clear();
+			WriteArchive(Archive("core.zbk"), { { "a.txt", "a" } });
+			Load(std::string("<component id=\"a\"><archive>") + Archive("core.zbk").ToUTF8() + "</archive>" + (c.library >= 0 ? "<file>smooth.dll</file>" : "") + "</component>"
+			     "<component id=\"b\"><archive>b.zbk</archive></component><component id=\"c\"><archive>c.zbk</archive></component>", "", false);
+			if (c.library >= 0) scratch.Write("smooth.dll", std::string(size_t(c.library), 'x'));
+			choices.selected = { true, false, false };
+
+			Run();
+
+			ASSERT_GE(totalBar.values.size(), c.firstTotals.size()) << c.library;
+			EXPECT_EQ(c.firstTotals, std::vector<Int>(totalBar.values.begin(), totalBar.values.begin() + c.firstTotals.size())) << c.library;
+			EXPECT_EQ(c.lastTotal, totalBar.values.back()) << c.library;
+			if (c.library > 0) EXPECT_EQ(100, fileBar.values.back());
+			if (c.library > 0) EXPECT_EQ(101u, totalBar.values.size()) << "one step per whole percent";
+			if (c.library == 0) EXPECT_EQ(0, fileBar.values.back());
+			if (c.library >= 0) EXPECT_EQ(size_t(c.library), scratch.Read(In("Target", "smooth.dll")).size());
+		}
+	}
+
+	TEST_F(RunTest, FailuresAreCountedAndNothingLeavesTheTarget)
+	{
+		WriteRawArchive(Archive("hostile.zbk"), { { "good.txt", "g" }, { "../outside.txt", "o" }, { "C:/abs.txt", "c" }, { "aux.txt", "x" },
+							  { "sub/" + std::string(2100, 'n'), "long" }, { "sub/fine.txt", "f" } });
+		scratch.Write("foreign.zbk", "this is not an archive");
+		Load("<component id=\"h\" subdir=\"h\"><archive>" + Archive("hostile.zbk").ToUTF8() + "</archive></component>"
+		     "<component id=\"m\" subdir=\"m\"><archive>" + Archive("missing.zbk").ToUTF8() + "</archive></component>"
+		     "<component id=\"f\"><archive>" + Archive("foreign.zbk").ToUTF8() + "</archive><file>smooth.dll</file></component>",
+		     "<desktop><link file=\"x\">" + std::string(300, 'L') + "</link></desktop>");
+		choices.selected = { true, true, true };
+		choices.createDesktop = true;
+
+		std::vector<Tolvane::InstallFailure> failures = Run();
+
+		struct { const char *pathEnd, *causeStart; } expected[] = {
+			{ "../outside.txt", "unsafe entry name" },
+			{ "C:/abs.txt", "unsafe entry name" },
+			{ "aux.txt", "unsafe entry name" },
+			{ ": entry 5", "the entry's name has 2048 characters or more" },
+			{ "missing.zbk", "no such file" },
+			{ "foreign.zbk", "not a ZBK archive" },
+			{ "smooth.dll", "cannot read the platform library" },
+			{ "LLLL.lnk", "the shortcut's path is longer than 259 characters" },
+		};
+
+		ASSERT_EQ(std::size(expected), failures.size());
+
+		for (size_t i = 0; i < failures.size(); i++)
+		{
+			EXPECT_TRUE(failures[i].path.EndsWith(expected[i].pathEnd)) << failures[i].path.ToUTF8();
+			EXPECT_TRUE(failures[i].cause.StartsWith(expected[i].causeStart)) << failures[i].cause.ToUTF8();
+		}
+
+		EXPECT_TRUE(system.links.empty());
+
+		// The good entries are there; nothing else left the target folder.
+		EXPECT_EQ("g", scratch.Read(In("Target", In("h", "good.txt"))));
+		EXPECT_EQ("f", scratch.Read(In("Target", In("h", In("sub", "fine.txt")))));
+		EXPECT_EQ((std::vector<String>{ "foreign.zbk", "hostile.zbk", "setup.xml" }), Directory(scratch.Root()).GetFiles());
+		EXPECT_EQ((std::vector<String>{ "good.txt" }), Directory(In(Target(), "h")).GetFiles());
+		EXPECT_TRUE(Directory(In(Target(), "m")).Exists()) << "a missing archive still yields its folder";
+
+		String	 message = Tolvane::DescribeFailures(failures, 3);
+
+		EXPECT_EQ(0, message.Find("8 steps of the installation failed:"));
+		EXPECT_NE(-1, message.Find("and 5 more."));
+		EXPECT_NE(-1, message.Find("outside.txt"));
+	}
+
+	TEST_F(RunTest, LinkChoicesDependenciesAndPlatform)
+	{
+		WriteArchive(Archive("a.zbk"), { { "a.txt", "a" } });
+		Load("<component id=\"a\"><archive>" + Archive("a.zbk").ToUTF8() + "</archive></component><component id=\"a\" subdir=\"b\"><archive>" + Archive("a.zbk").ToUTF8() + "</archive></component>",
+		     "<startmenu><link file=\"x\">S</link><link file=\"x\" depends=\"a\">Dep</link><link file=\"x\" depends=\"zz\">NoSuchId</link></startmenu>"
+		     "<desktop><link file=\"x\">D</link></desktop><quicklaunch><link file=\"x\">Q</link></quicklaunch>", false);
+		Directory(In(In(In(system.folders[26], "Microsoft"), "Internet Explorer"), "Quick Launch")).Create();
+
+		struct { Int platform; bool start, desktop, quick, second; std::vector<Int> asked; size_t links; } cases[] = {
+			{ 2, true, false, false, true, { 23, 23, 23 }, 3 },	// both components marked: Dep is written
+			{ 2, true, false, false, false, { 23, 23 }, 2 },	// either one unmarked skips Dep
+			{ 1, true, true, true, true, { 2, 2, 2, 0, 26 }, 5 },	// other platforms: the user's own folders
+			{ 2, false, true, false, true, { 25 }, 1 },		// start menu cleared: none of its links
+		};
+
+		for (const auto &c : cases)
+		{
+			system.asked.clear();
+			system.links.clear();
+			system.platformId = c.platform;
+			choices.selected = { true, c.second };
+			choices.createStartMenu = c.start;
+			choices.createDesktop = c.desktop;
+			choices.createQuickLaunch = c.quick;
+
+			EXPECT_TRUE(Run().empty());
+			EXPECT_EQ(c.asked, system.asked) << c.platform << c.start << c.desktop << c.quick << c.second;
+			EXPECT_EQ(c.links, system.links.size());
+		}
+
+		EXPECT_EQ(0u, Directory(system.folders[23]).GetDirectories().size()) << "no group folder without a group name";
+	}
+}

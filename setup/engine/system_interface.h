@@ -1,0 +1,53 @@
+// What the installation needs of Windows itself: the platform family, the
+// special folders, the Program Files folder and shortcut files. The run and
+// the wizard's pages reach the system only through this interface, so the
+// portable run is tested natively with a recording fake, and the Windows
+// implementation is tested for real under Wine.
+#pragma once
+
+#include <smooth.h>
+
+namespace Tolvane
+{
+	// Special folder identifiers as the shell numbers them.
+	const smooth::Int FOLDER_DESKTOP		= 0;	// the user's desktop
+	const smooth::Int FOLDER_PROGRAMS		= 2;	// the user's Start-menu programs
+	const smooth::Int FOLDER_COMMON_PROGRAMS	= 23;	// all users' Start-menu programs
+	const smooth::Int FOLDER_COMMON_DESKTOP		= 25;	// all users' desktop
+	const smooth::Int FOLDER_APPDATA		= 26;	// the user's application data
+
+	// Platform identifier of the NT family (the only one that has all-users
+	// folders).
+	const smooth::Int PLATFORM_NT			= 2;
+
+	// Longest path a shortcut file may have, terminator excluded: the shell's
+	// path buffers hold 260 characters with the terminator.
+	const smooth::Int MAX_LINK_PATH			= 259;
+
+	class SystemInterface
+	{
+		public:
+			virtual			~SystemInterface() = default;
+
+			// The platform identifier the system reports (PLATFORM_NT on every
+			// system we still meet); 0 when it cannot be asked.
+			virtual smooth::Int	 GetPlatformId() = 0;
+
+			// The path of a special folder, without a trailing separator. false,
+			// with path untouched, when the system does not know the folder.
+			virtual bool		 GetSpecialFolder(smooth::Int folder, smooth::String &path) = 0;
+
+			// The Program Files folder, always ending with a backslash: the
+			// machine's registered ProgramFilesDir, else the expansion of
+			// "%ProgramFiles%", else just a backslash.
+			virtual smooth::String	 GetProgramFilesFolder() = 0;
+
+			// Writes a shortcut file at link that starts target in folder
+			// workingFolder. Returns an empty text on success, else the cause
+			// (nothing is left at link then, unless the system left it).
+			virtual smooth::String	 CreateShellLink(const smooth::String &target, const smooth::String &link, const smooth::String &workingFolder) = 0;
+	};
+
+	// The running system's implementation (Windows builds only).
+	SystemInterface	&GetSystem();
+}

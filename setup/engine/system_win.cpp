@@ -1,0 +1,196 @@
+#include "system_interface.h"
+
+#include <windows.h>
+#include <shlobj.h>
+#include <shobjidl.h>
+
+#include <cstring>
+#include <string>
+
+using namespace smooth;
+
+namespace
+{
+	String ErrorText(HRESULT result)
+	{
+		wchar_t	 code[16];
+
+		swprintf(code, 16, L"0x%08lX", (unsigned long) result);
+
+		return String("the shell refused the shortcut (").Append(code).Append(")");
+	}
+
+	// Whether text survives a round trip through the ANSI code page: when it
+	// does not, the narrow shell-link interface would save a different name.
+	bool FitsCodePage(const String &text)
+	{
+		BOOL	 lossy = FALSE;
+		int	 size  = WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, text.Wide(), -1, nullptr, 0, nullptr, &lossy);
+
+		return size > 0 && !lossy;
+	}
+
+	std::string Narrow(const String &text)
+	{
+		int		 size = WideCharToMultiByte(CP_ACP, 0, text.Wide(), -1, nullptr, 0, nullptr, nullptr);
+		std::string	 bytes(size > 0 ? size_t(size) : 1, '\0');
+
+		if (size > 0) WideCharToMultiByte(CP_ACP, 0, text.Wide(), -1, &bytes[0], size, nullptr, nullptr);
+
+		return std::string(bytes.c_str());
+	}
+
+	// COM for the calling thread, balanced when the object goes.
+	class ComScope
+	{
+		public:
+			ComScope() : result(CoInitialize(nullptr)) { }
+			~ComScope() { if (SUCCEEDED(result)) CoUninitialize(); }
+		private:
+			HRESULT	 result;
+	};
+
+	template <class ShellLink, class Text> HRESULT SaveLink(REFIID interfaceId, const Text &target, const Text &workingFolder, const String &link)
+	{
+		ShellLink	*shellLink = nullptr;
+		HRESULT		 result	   = CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, interfaceId, (void **) &shellLink);
+
+		if (FAILED(result)) return result;
+
+		IPersistFile	*file = nullptr;
+
+		result = shellLink->QueryInterface(IID_IPersistFile, (void **) &file);
+
+		if (SUCCEEDED(result)) result = shellLink->SetPath(target.c_str());
+		if (SUCCEEDED(result)) result = shellLink->SetWorkingDirectory(workingFolder.c_str());
+		if (SUCCEEDED(result)) result = file->Save(link.Wide(), TRUE);
+
+		if (file != nullptr) file->Release();
+
+		shellLink->Release();
+
+		return result;
+	}
+
+	class WindowsSystem : public Tolvane::SystemInterface
+	{
+		public:
+			Int GetPlatformId() override
+			{
+				OSVERSIONINFOA	 version;
+
+				memset(&version, 0, sizeof(version));
+
+				version.dwOSVersionInfoSize = sizeof(version);
+
+				if (!GetVersionExA(&version)) return 0;
+
+				return Int(version.dwPlatformId);
+			}
+
+			bool GetSpecialFolder(Int folder, String &path) override
+			{
+				LPITEMIDLIST	 list = nullptr;
+
+				if (SHGetSpecialFolderLocation(nullptr, folder, &list) != S_OK || list == nullptr) return false;
+
+				bool	 found = false;
+
+				if (Setup::enableUnicode)
+				{
+					wchar_t	 buffer[MAX_PATH + 1];
+
+					memset(buffer, 0, sizeof(buffer));
+
+					if ((found = SHGetPathFromIDListW(list, buffer))) path = buffer;
+				}
+				else
+				{
+					char	 buffer[MAX_PATH + 1];
+
+					memset(buffer, 0, sizeof(buffer));
+
+					if ((found = SHGetPathFromIDListA(list, buffer))) path = String::Decode(buffer, "CP_ACP");
+				}
+
+				/* The shell hands the item list over to us. */
+				CoTaskMemFree(list);
+
+				return found && path != 0;
+			}
+
+			String GetProgramFilesFolder() override
+			{
+				String	 folder;
+				HKEY	 key;
+
+				if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, "Software\\Microsoft\\Windows\\CurrentVersion", 0, KEY_QUERY_VALUE, &key) == ERROR_SUCCESS)
+				{
+					/* The stored value need not end with a terminator, and a
+					 * failed read leaves the buffer as it was: a zeroed buffer
+					 * one byte longer than we let the registry fill keeps the
+					 * text terminated in every case.
+					 */
+					char	 buffer[261];
+					DWORD	 size = 260;
+
+					memset(buffer, 0, sizeof(buffer));
+
+					if (RegQueryValueExA(key, "ProgramFilesDir", nullptr, nullptr, (BYTE *) buffer, &size) == ERROR_SUCCESS) folder = String::Decode(buffer, "CP_ACP");
+
+					RegCloseKey(key);
+				}
+
+				if (folder == 0)
+				{
+					if (Setup::enableUnicode)
+					{
+						wchar_t	 buffer[261];
+
+						memset(buffer, 0, sizeof(buffer));
+
+						if (ExpandEnvironmentStringsW(L"%ProgramFiles%", buffer, 260) <= 260) folder = buffer;
+					}
+					else
+					{
+						char	 buffer[261];
+
+						memset(buffer, 0, sizeof(buffer));
+
+						if (ExpandEnvironmentStringsA("%ProgramFiles%", buffer, 260) <= 260) folder = String::Decode(buffer, "CP_ACP");
+					}
+				}
+
+				if (folder.Length() == 0 || folder[folder.Length() - 1] != '\\') folder.Append("\\");
+
+				return folder;
+			}
+
+			String CreateShellLink(const String &target, const String &link, const String &workingFolder) override
+			{
+				ComScope	 com;
+				HRESULT		 result;
+
+				/* The narrow interface is the one every system has; a name the
+				 * ANSI code page cannot hold (Greek on a Western system, say)
+				 * would come out as question marks there, so such shortcuts
+				 * take the wide one.
+				 */
+				bool	 wide = Setup::enableUnicode && !(FitsCodePage(target) && FitsCodePage(link) && FitsCodePage(workingFolder));
+
+				if (wide) result = SaveLink<IShellLinkW>(IID_IShellLinkW, target.WideString(), workingFolder.WideString(), link);
+				else	  result = SaveLink<IShellLinkA>(IID_IShellLinkA, Narrow(target), Narrow(workingFolder), link);
+
+				if (FAILED(result)) return ErrorText(result);
+
+				return String();
+			}
+	};
+}
+
+Tolvane::SystemInterface &Tolvane::GetSystem()
+{
+	static WindowsSystem	 system;
+
+	return system;
+}

@@ -1,0 +1,111 @@
+#include "uninstall_script.h"
+
+using namespace smooth;
+
+Tolvane::UninstallScript::UninstallScript(const String &application, const String &version)
+{
+	/* The document does not own its root: we release both ourselves, the
+	 * root first, so a script outlives nothing it points into.
+	 */
+	document = new XML::Document();
+	root	 = new XML::Node("UninstallScript", String());
+
+	document->SetRootNode(root);
+
+	root->AddNode("application", application);
+	root->AddNode("version", version);
+}
+
+Tolvane::UninstallScript::~UninstallScript()
+{
+	delete root;
+	delete document;
+}
+
+void Tolvane::UninstallScript::RecordDirectory(const String &path)
+{
+	root->AddNode("directory", path);
+}
+
+void Tolvane::UninstallScript::RecordFile(const String &path)
+{
+	root->AddNode("file", path);
+}
+
+Int Tolvane::UninstallScript::Save(const String &fileName) const
+{
+	return document->SaveFile(fileName);
+}
+
+namespace
+{
+	String ReadRootChild(const String &fileName, const char *name)
+	{
+		XML::Document	 document;
+
+		if (document.LoadFile(fileName) != Success() || document.GetRootNode() == nullptr) return String();
+
+		/* A script written by hand or by an older installer may lack the
+		 * element: that is an empty name, not a failure.
+		 */
+		XML::Node	*node = document.GetRootNode()->GetNodeByName(name);
+
+		return node != nullptr ? node->GetContent() : String();
+	}
+}
+
+String Tolvane::ReadScriptApplication(const String &fileName)
+{
+	return ReadRootChild(fileName, "application");
+}
+
+String Tolvane::ReadScriptVersion(const String &fileName)
+{
+	return ReadRootChild(fileName, "version");
+}
+
+bool Tolvane::ReadRemovalList(const String &fileName, RemovalList &list)
+{
+	list = RemovalList();
+
+	XML::Document	 document;
+
+	if (document.LoadFile(fileName) != Success() || document.GetRootNode() == nullptr) return false;
+
+	XML::Node	*root = document.GetRootNode();
+
+	for (Int i = 0; i < root->GetNOfNodes(); i++)
+	{
+		XML::Node	*node = root->GetNthNode(i);
+
+		if	(node->GetName() == "file")	 list.files.push_back(node->GetContent());
+		else if (node->GetName() == "directory") list.folders.push_back(node->GetContent());
+	}
+
+	return true;
+}
+
+bool Tolvane::Remover::RemoveFile(const String &path)
+{
+	return File(path).Delete() == Success();
+}
+
+bool Tolvane::Remover::RemoveFolder(const String &path)
+{
+	return Directory(path).Delete() == Success();
+}
+
+Int Tolvane::RunRemoval(const RemovalList &list, Remover &remover)
+{
+	Int	 stayed = 0;
+
+	/* Folders are recorded parent first and before anything inside them, so
+	 * going backwards empties each folder before it is removed, inner ones
+	 * before outer ones. A folder that still holds something of the user's
+	 * simply stays, and so do its parents.
+	 */
+	for (size_t i = list.files.size(); i-- > 0; )	if (!remover.RemoveFile(list.files[i]))	    stayed++;
+	for (size_t i = list.folders.size(); i-- > 0; ) if (!remover.RemoveFolder(list.folders[i])) stayed++;
+
+	return stayed;
+}

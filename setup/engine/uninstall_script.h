@@ -1,0 +1,79 @@
+// The uninstall script: the list of every folder the installation created
+// and every file it wrote, saved as <target>\uninstall\uninstall.xml by the
+// installer and applied backwards by the uninstaller.
+//
+// Root element "UninstallScript"; its children carry their value as text:
+// "application" and "version" first, then "directory" and "file" entries in
+// the order they were recorded. Readers skip every other element, so newer
+// writers may add elements of their own.
+#pragma once
+
+#include <smooth.h>
+
+#include <vector>
+
+namespace Tolvane
+{
+	class UninstallScript
+	{
+		public:
+			// A new script whose first two entries are the application's name
+			// and version.
+					 UninstallScript(const smooth::String &application, const smooth::String &version);
+					~UninstallScript();
+			UninstallScript(const UninstallScript &) = delete;
+			UninstallScript &operator =(const UninstallScript &) = delete;
+
+			// Appends a "directory" entry (a folder the run created) or a "file"
+			// entry (a file it writes or makes the uninstaller responsible for).
+			void		 RecordDirectory(const smooth::String &path);
+			void		 RecordFile(const smooth::String &path);
+
+			// The root element; entries added to it directly are saved as well.
+			smooth::XML::Node *GetRootNode() const	{ return root; }
+
+			// Writes the script to fileName (UTF-8 XML). Error() when the file
+			// cannot be written completely.
+			smooth::Int	 Save(const smooth::String &fileName) const;
+		private:
+			smooth::XML::Document *document;
+			smooth::XML::Node *root;
+	};
+
+	// The application name or version a saved script names: the content of
+	// the root's first "application" / "version" child. Empty when the file
+	// cannot be loaded or has no such child.
+	smooth::String	 ReadScriptApplication(const smooth::String &fileName);
+	smooth::String	 ReadScriptVersion(const smooth::String &fileName);
+
+	// What a script asks to remove, in recording order.
+	struct RemovalList
+	{
+		std::vector<smooth::String>	 files;
+		std::vector<smooth::String>	 folders;
+	};
+
+	// Reads the root's direct "file" and "directory" children in document
+	// order; every other child is skipped. false, with the list empty, when
+	// the script cannot be loaded.
+	bool		 ReadRemovalList(const smooth::String &fileName, RemovalList &list);
+
+	// Deletes files and removes folders for the removal walk; the default
+	// works on the real file system.
+	class Remover
+	{
+		public:
+			virtual		~Remover() = default;
+
+			// Deletes a file (never a folder); false when it stays.
+			virtual bool	 RemoveFile(const smooth::String &path);
+			// Removes a folder only when it is empty; false when it stays.
+			virtual bool	 RemoveFolder(const smooth::String &path);
+	};
+
+	// The removal walk: the files from the last recorded to the first, then
+	// the folders from the last recorded to the first. A failure leaves that
+	// file or folder in place and the walk goes on. Returns how many entries
+	// stayed (paths already gone count too: the walk cannot tell them apart).
+	smooth::Int	 RunRemoval(const RemovalList &list, Remover &remover);
+}

@@ -1,0 +1,102 @@
+#include "engine_test_support.h"
+
+#include <gtest/gtest.h>
+
+#include <memory>
+
+using namespace smooth;
+using namespace EngineTest;
+
+namespace
+{
+	TEST(UninstallScript, RoundTripAndReaders)
+	{
+		smooth_test::ScratchFolder	 scratch;
+
+		{
+			Tolvane::UninstallScript	 script("Pebble Ünïcode Ωμέγα", "2.5 beta");
+
+			script.RecordDirectory("C:\\App");
+			script.RecordFile("C:\\App\\bin/readme.txt");
+			script.RecordFile("C:\\App\\bin/readme.txt");
+
+			ASSERT_EQ(Success(), script.Save(scratch.Path("uninstall.xml")));
+			EXPECT_EQ(Error(), script.Save(scratch.Path("no such folder/uninstall.xml")));
+		}
+
+		EXPECT_EQ("Pebble Ünïcode Ωμέγα", Tolvane::ReadScriptApplication(scratch.Path("uninstall.xml")).ToUTF8());
+		EXPECT_EQ("2.5 beta", Tolvane::ReadScriptVersion(scratch.Path("uninstall.xml")).ToUTF8());
+
+		Tolvane::RemovalList	 list;
+
+		ASSERT_TRUE(Tolvane::ReadRemovalList(scratch.Path("uninstall.xml"), list));
+		EXPECT_EQ((std::vector<String>{ "C:\\App\\bin/readme.txt", "C:\\App\\bin/readme.txt" }), list.files) << "paths as stored, never merged";
+		EXPECT_EQ((std::vector<String>{ "C:\\App" }), list.folders);
+	}
+
+	TEST(UninstallScript, ReadersAcceptWhatTheyDoNotKnow)
+	{
+		smooth_test::ScratchFolder	 scratch;
+
+		struct { const char *name, *xml, *application, *version; size_t files, folders; bool loads; } cases[] = {
+			{ "plain", "<UninstallScript><application>A</application><version>1</version><file>f</file></UninstallScript>", "A", "1", 1, 0, true },
+			{ "no application or version", "<UninstallScript><directory>d</directory><file>f</file></UninstallScript>", "", "", 1, 1, true },
+			{ "unknown elements skipped", "<Other><registry>k</registry><file>f<x>nested</x></file><directory>d</directory><file>g</file></Other>", "", "", 2, 1, true },
+			{ "not XML", "<UninstallScript><file>f</UninstallScript>", "", "", 0, 0, false },
+			{ "missing", nullptr, "", "", 0, 0, false },
+		};
+
+		for (const auto &c : cases)
+		{
+			String	 path = scratch.Path(c.name);
+
+			if (c.xml != nullptr) scratch.Write(c.name, c.xml);
+
+			Tolvane::RemovalList	 list;
+
+			EXPECT_EQ(c.application, Tolvane::ReadScriptApplication(path).ToUTF8()) << c.name;
+			EXPECT_EQ(c.version, Tolvane::ReadScriptVersion(path).ToUTF8()) << c.name;
+			EXPECT_EQ(c.loads, Tolvane::ReadRemovalList(path, list)) << c.name;
+			EXPECT_EQ(c.files, list.files.size()) << c.name;
+			EXPECT_EQ(c.folders, list.folders.size()) << c.name;
+		}
+	}
+
+	TEST(UninstallScript, RemovalGoesBackwardsAndKeepsWhatIsNotListed)
+	{
+		smooth_test::ScratchFolder	 scratch;
+		String				 app  = scratch.Path("App");
+		String				 bin  = Path::Join(app, "bin");
+		String				 data = Path::Join(app, "data");
+
+		Directory(bin).Create();
+		Directory(data).Create();
+		scratch.Write(Path::Join("App", Path::Join("bin", "x.exe")), "x");
+		scratch.Write(Path::Join("App", Path::Join("data", "user.txt")), "the user's");
+
+		Tolvane::RemovalList	 list;
+
+		list.folders = { app, bin, data };
+		list.files   = { Path::Join(bin, "x.exe"), Path::Join(bin, "x.exe"), bin };
+
+		// The second delete of x.exe, the "file" that is a folder and the
+		// folders still holding the user's file stay; the walk goes on.
+		EXPECT_EQ(4, Tolvane::RunRemoval(list, *std::make_unique<Tolvane::Remover>()));
+		EXPECT_FALSE(Directory(bin).Exists());
+		EXPECT_TRUE(File(Path::Join(data, "user.txt")).Exists());
+		EXPECT_TRUE(Directory(app).Exists());
+
+		struct Log : Tolvane::Remover
+		{
+			std::vector<std::string> calls;
+			bool RemoveFile(const String &path) override	{ calls.push_back("file " + path.ToUTF8()); return true; }
+			bool RemoveFolder(const String &path) override	{ calls.push_back("folder " + path.ToUTF8()); return true; }
+		} log;
+
+		list.files   = { "f1", "f2" };
+		list.folders = { "d1", "d2" };
+
+		EXPECT_EQ(0, Tolvane::RunRemoval(list, log));
+		EXPECT_EQ((std::vector<std::string>{ "file f2", "file f1", "folder d2", "folder d1" }), log.calls);
+	}
+}
