@@ -898,3 +898,23 @@ TEST_F(SetupE2E, WizardWindowIsCentredWithItsSizeAndFirstPageTitle)
 	EXPECT_EQ(cancel->rect.top, next->rect.top);
 	EXPECT_GT(next->rect.top, r.top + (r.bottom - r.top) / 2);
 }
+
+// The installer writes to Program Files and the all-users folders: on a
+// system with user account control it must start with administrator rights,
+// so its manifest has to ask for them (Wine runs everything as administrator
+// and would not show the difference).
+TEST(SetupManifest, AsksForAdministratorRights)
+{
+	InstallerFiles files;
+	std::wstring error;
+	ASSERT_TRUE(FindInstallerFiles(ModuleFolder(), &files, &error)) << Narrow(error);
+	HMODULE module = LoadLibraryExW(files.setup.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE | LOAD_LIBRARY_AS_IMAGE_RESOURCE);
+	ASSERT_NE(module, nullptr);
+	HRSRC resource = FindResourceW(module, MAKEINTRESOURCEW(1), MAKEINTRESOURCEW(24));
+	ASSERT_NE(resource, nullptr) << "setup.exe carries no application manifest";
+	const char *bytes = (const char *)LockResource(LoadResource(module, resource));
+	std::string manifest(bytes, SizeofResource(module, resource));
+	FreeLibrary(module);
+	EXPECT_NE(manifest.find("<requestedExecutionLevel level=\"requireAdministrator\""), std::string::npos) << manifest;
+	EXPECT_NE(manifest.find("Microsoft.Windows.Common-Controls"), std::string::npos);
+}
