@@ -28,35 +28,10 @@ cmake --build "$BENCH/build" -j2 --target zbk >>"$BENCH/cmake.log" 2>&1
 ZBK=$BENCH/build/bin/zbk
 
 # --- the input tree ---------------------------------------------------------
-# Text and compressed documentation, icons, Python sources and shared
-# libraries: the mix a product folder holds. Links are dropped, since zbk
-# stores files and folders only.
+. "$ROOT/bench/tree.sh"
 TREE=$BENCH/tree
-if [ ! -f "$TREE/.complete" ] || [ "$(cat "$TREE/.complete")" != "$WANT_MIB" ]; then
-	echo "== building the input tree ($WANT_MIB MiB) in $TREE"
-	rm -rf "$TREE"
-	mkdir -p "$TREE"
-	budget=$((WANT_MIB * 1024 * 1024))
-	for src in /usr/share/doc /usr/share/icons /usr/lib/python3; do
-		[ -d "$src" ] && tar -C / -cf - "${src#/}" 2>/dev/null | tar -C "$TREE" -xf -
-	done
-	# Shared libraries (binary, poorly compressible) up to the budget.
-	have=$(du -sb "$TREE" | cut -f1)
-	mkdir -p "$TREE/usr/lib/bin"
-	while read -r lib; do
-		[ "$have" -lt "$budget" ] || break
-		cp "$lib" "$TREE/usr/lib/bin/"
-		have=$((have + $(stat -c %s "$lib")))
-	done < <(find /usr/lib/x86_64-linux-gnu -maxdepth 1 -type f -name 'lib*.so*' -size -8M | sort)
-	find "$TREE" -type l -delete
-	find "$TREE" ! -perm -u+r -exec chmod u+r {} + 2>/dev/null || true
-	echo "$WANT_MIB" >"$TREE/.complete"
-fi
-FILES=$(find "$TREE/usr" -type f | wc -l)
-FOLDERS=$(find "$TREE/usr" -type d | wc -l)
-BYTES=$(find "$TREE/usr" -type f -printf '%s\n' | awk '{s+=$1} END {print s}')
-printf "tree: %d files, %d folders, %.1f MiB\n" "$FILES" "$FOLDERS" "$(echo "$BYTES / 1048576" | bc -l)"
-[ "$BYTES" -ge $((200 * 1024 * 1024)) ] || { echo "bench: tree smaller than 200 MiB" >&2; exit 1; }
+bench_build_tree "$TREE" "$WANT_MIB"
+bench_tree_summary "$TREE"
 
 # Warm the page cache so both tools read the tree from memory alike.
 find "$TREE/usr" -type f -exec cat {} + >/dev/null

@@ -6,6 +6,11 @@
 
 #include <string>
 
+#ifndef _WIN32
+#include <csignal>
+#include <sys/resource.h>
+#endif
+
 namespace smooth_test
 {
 	class ScratchFolder
@@ -24,4 +29,30 @@ namespace smooth_test
 		private:
 			smooth::String	 root;
 	};
+
+#ifndef _WIN32
+	// Limits the size of every file this process writes while it lives: a
+	// full disk on demand. Writes past the limit fail with EFBIG instead of
+	// ending the process.
+	class FileSizeLimit
+	{
+		public:
+			explicit FileSizeLimit(rlim_t bytes)
+			{
+				signal(SIGXFSZ, SIG_IGN);
+				getrlimit(RLIMIT_FSIZE, &previous);
+
+				rlimit limit = previous;
+
+				limit.rlim_cur = bytes;
+				setrlimit(RLIMIT_FSIZE, &limit);
+			}
+
+			~FileSizeLimit()	{ setrlimit(RLIMIT_FSIZE, &previous); }
+			FileSizeLimit(const FileSizeLimit &) = delete;
+			FileSizeLimit &operator =(const FileSizeLimit &) = delete;
+		private:
+			rlimit	 previous;
+	};
+#endif
 }

@@ -21,26 +21,6 @@ using ZBK::Status;
 
 namespace
 {
-	// Limits the size of every file this process writes while it lives.
-	class FileSizeLimit
-	{
-		public:
-			explicit FileSizeLimit(rlim_t bytes)
-			{
-				signal(SIGXFSZ, SIG_IGN);
-				getrlimit(RLIMIT_FSIZE, &previous);
-
-				rlimit limit = previous;
-
-				limit.rlim_cur = bytes;
-				setrlimit(RLIMIT_FSIZE, &limit);
-			}
-
-			~FileSizeLimit()	{ setrlimit(RLIMIT_FSIZE, &previous); }
-		private:
-			rlimit	 previous;
-	};
-
 	std::string Noise(size_t size)
 	{
 		std::string bytes(size, '\0');
@@ -77,7 +57,7 @@ TEST(ArchiveDisk, AFullDiskIsReportedAsSuch)
 		bool extracted;
 
 		{
-			FileSizeLimit limit(100000);
+			smooth_test::FileSizeLimit limit(100000);
 
 			extracted = archive.ExtractFile("big.bin", space.Path("big.bin"));
 		}

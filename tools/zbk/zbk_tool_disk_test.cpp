@@ -3,6 +3,8 @@
 // nearest thing to a full disk a test can arrange; linux only.
 #include "zbk_tool.h"
 
+#include "test_support.h"
+
 #include <gtest/gtest.h>
 
 #include <cerrno>
@@ -17,26 +19,6 @@ using namespace smooth;
 
 namespace
 {
-	// Limits the size of every file this process writes while it lives.
-	class FileSizeLimit
-	{
-		public:
-			explicit FileSizeLimit(rlim_t bytes)
-			{
-				signal(SIGXFSZ, SIG_IGN);
-				getrlimit(RLIMIT_FSIZE, &previous);
-
-				rlimit limit = previous;
-
-				limit.rlim_cur = bytes;
-				setrlimit(RLIMIT_FSIZE, &limit);
-			}
-
-			~FileSizeLimit()	{ setrlimit(RLIMIT_FSIZE, &previous); }
-		private:
-			rlimit	 previous;
-	};
-
 	String Folder()
 	{
 		static int counter = 0;
@@ -119,7 +101,7 @@ TEST(ZbkToolDisk, WriteFailuresLeaveEverythingAsItWas)
 
 		{
 			// Big enough for the small files, too small for the big one.
-			FileSizeLimit limit(100000);
+			smooth_test::FileSizeLimit limit(100000);
 
 			code = Zbk(c.arguments(folder), err);
 		}

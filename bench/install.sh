@@ -1,0 +1,230 @@
+#!/bin/bash
+# The installation engine beside the archive tool and tar, in one run, on one
+# component of the bench tree (about 250 MiB in thousands of files):
+#   install : engine_bench.exe under Wine (the installation run without the
+#             wizard: the component, its folders and the uninstall script)
+#   zbk     : zbk.exe extract of the same archive under Wine
+#   tar     : native tar -xjf of a tar.bz2 of the same tree
+# The three take turns, ROUNDS times (default 3), each into a fresh folder;
+# the medians are compared. Wine is started once before the first timing, so
+# every Windows command finds the same running wineserver.
+# Everything is written under build/bench/ (never committed).
+#
+# Usage: bench/install.sh [TREE-MiB]   (default 260, at least 200)
+# Environment: ROUNDS; TOLVANE_WIN64_BUILD and TOLVANE_LINUX_BUILD, the build
+# folders to take the programs from (default build/win64 and build/linux;
+# what is missing there is built); WINEPREFIX (default build/wp-bench).
+set -euo pipefail
+
+ROOT=$(cd "$(dirname "$0")/.." && pwd)
+BENCH=$ROOT/build/bench
+WANT_MIB=${1:-260}
+ROUNDS=${ROUNDS:-3}
+WIN_BUILD=$(realpath -m "${TOLVANE_WIN64_BUILD:-$ROOT/build/win64}")
+LINUX_BUILD=$(realpath -m "${TOLVANE_LINUX_BUILD:-$ROOT/build/linux}")
+TIME=/usr/bin/time
+
+[ -x "$TIME" ] || { echo "bench: $TIME missing (Debian package 'time')" >&2; exit 1; }
+command -v bzip2 >/dev/null || { echo "bench: bzip2 missing" >&2; exit 1; }
+command -v wine >/dev/null || { echo "bench: wine missing (scripts/setup.sh installs it)" >&2; exit 1; }
+
+mkdir -p "$BENCH"
+
+# --- the programs -----------------------------------------------------------
+# build FOLDER PRESET TARGET...: builds the targets whose programs are missing.
+build() {
+	local folder=$1 preset=$2
+	shift 2
+	echo "== building $* in $folder"
+	if [ ! -f "$folder/CMakeCache.txt" ]; then
+		cmake --preset "$preset" -B "$folder" >>"$BENCH/install-cmake.log" 2>&1
+	fi
+	cmake --build "$folder" -j2 --target "$@" >>"$BENCH/install-cmake.log" 2>&1 ||
+		{ echo "bench: the build failed, see $BENCH/install-cmake.log" >&2; exit 1; }
+}
+: >"$BENCH/install-cmake.log"
+WIN_BIN=$WIN_BUILD/bin
+LINUX_BIN=$LINUX_BUILD/bin
+missing=()
+for program in engine_bench.exe zbk.exe smooth.dll; do
+	[ -f "$WIN_BIN/$program" ] || missing+=("${program%.*}")
+done
+[ ${#missing[@]} -eq 0 ] || build "$WIN_BUILD" win64 "${missing[@]}"
+[ -x "$LINUX_BIN/zbk" ] || build "$LINUX_BUILD" linux zbk
+echo "programs: $WIN_BIN (engine_bench.exe, zbk.exe, smooth.dll), $LINUX_BIN/zbk"
+
+# --- the input tree, the archive and the tar file ---------------------------
+. "$ROOT/bench/tree.sh"
+TREE=$BENCH/tree
+bench_build_tree "$TREE" "$WANT_MIB"
+bench_tree_summary "$TREE"
+
+WORK=$BENCH/install
+rm -rf "$WORK"
+mkdir -p "$WORK"
+export TMPDIR=$WORK/tmp
+mkdir -p "$TMPDIR"
+
+# The staged installer folder: what setup.exe's folder holds, with the
+# headless engine in the wizard's place.
+STAGE=$WORK/stage
+mkdir -p "$STAGE"
+echo "== packing the tree: $STAGE/tree.zbk and $WORK/tree.tar.bz2"
+"$LINUX_BIN/zbk" create "$STAGE/tree.zbk" -C "$TREE" usr >/dev/null
+tar -C "$TREE" -cjf "$WORK/tree.tar.bz2" usr
+cp "$WIN_BIN/engine_bench.exe" "$WIN_BIN/zbk.exe" "$WIN_BIN/smooth.dll" "$STAGE/"
+cat >"$STAGE/setup.xml" <<'XML'
+<?xml version="1.0" encoding="UTF-8"?>
+<installer>
+  <application><name>Bench Tree</name><version>1.0</version><company>Bench</company></application>
+  <uninstall createLog="true"/>
+  <components>
+    <component id="tree" name="The bench tree" required="true" subdir=".">
+      <archive>tree.zbk</archive><text>Every file of the bench tree.</text>
+    </component>
+  </components>
+</installer>
+XML
+printf "archives: tree.zbk %d bytes, tree.tar.bz2 %d bytes\n" "$(stat -c %s "$STAGE/tree.zbk")" "$(stat -c %s "$WORK/tree.tar.bz2")"
+
+# --- Wine ---------------------------------------------------------------------
+export WINEPREFIX=${WINEPREFIX:-$ROOT/build/wp-bench}
+top=$ROOT
+. "$ROOT/scripts/env.sh"
+trap tolvane_env_stop EXIT
+tolvane_env_start
+# Wine's own start is paid before the first timing, not by whichever
+# command comes first.
+wine cmd /c exit >/dev/null 2>&1 </dev/null || true
+
+# Z:\ is the root of the linux file system in every prefix.
+winpath() { local p=${1//\//\\}; echo "Z:$p"; }
+
+# --- the runs ---------------------------------------------------------------
+# measure NAME FOLDER COMMAND...: runs COMMAND in FOLDER, records
+# "seconds max-RSS-KiB user-s sys-s" in $WORK/NAME.t. Under Wine the CPU
+# times are those of the processes the launcher waited for.
+measure() {
+	local name=$1 folder=$2
+	shift 2
+	if ! (cd "$folder" && "$TIME" -f "%e %M %U %S" -o "$WORK/$name.t" "$@" >"$WORK/$name.out" 2>"$WORK/$name.err" </dev/null); then
+		echo "bench: $name failed:" >&2
+		cat "$WORK/$name.out" "$WORK/$name.err" >&2
+		exit 1
+	fi
+}
+
+# fresh FOLDER: an empty folder, with the last run's writes on the disk, so a
+# run does not pay for the one before it.
+fresh() {
+	rm -rf "$1"
+	sync
+}
+
+run_install() {
+	fresh "$WORK/out"
+	measure "install_$1" "$STAGE" wine engine_bench.exe "$(winpath "$WORK/out")"
+	grep -q "failures: 0" "$WORK/install_$1.out" || { echo "bench: the install reported failures:" >&2; cat "$WORK/install_$1.out" >&2; exit 1; }
+}
+run_zbk() {
+	fresh "$WORK/out"
+	measure "zbk_$1" "$STAGE" wine zbk.exe extract tree.zbk -C "$(winpath "$WORK/out")"
+}
+run_tar() {
+	fresh "$WORK/out"
+	mkdir -p "$WORK/out"
+	measure "tar_$1" "$WORK" tar -xjf "$WORK/tree.tar.bz2" -C "$WORK/out"
+}
+
+# The first round also checks that each command wrote the whole tree. Names
+# that differ only in case are one file on Windows, so the Windows commands
+# leave one of them: such names are left out of the check for all three.
+check() {
+	python3 - "$TREE/usr" "$WORK/out/usr" "$1" <<'PY' || exit 1
+import filecmp, os, sys
+tree, out, kind = sys.argv[1:]
+def files(root):
+    return {os.path.relpath(os.path.join(d, f), root) for d, _, fs in os.walk(root) for f in fs}
+want, have = files(tree), files(out)
+lower = {}
+for name in want:
+    lower.setdefault(name.lower(), []).append(name)
+clash = {n for names in lower.values() if len(names) > 1 for n in names}
+want -= clash
+have -= clash
+bad = sorted(want ^ have) + sorted(n for n in want & have if not filecmp.cmp(os.path.join(tree, n), os.path.join(out, n), shallow=False))
+if bad:
+    sys.exit("bench: %s wrote a different tree than the input: %s" % (kind, ", ".join(bad[:5])))
+if clash:
+    print("check: %s wrote the tree; %d names that differ only in case were not compared" % (kind, len(clash)))
+PY
+}
+
+echo "== load before the run: $(cut -d' ' -f1-3 /proc/loadavg)"
+LOAD_BEFORE=$(cut -d' ' -f1-3 /proc/loadavg)
+kinds=(install zbk tar)
+for round in $(seq 1 "$ROUNDS"); do
+	# Each round starts with another command, so none always runs first.
+	for k in 0 1 2; do
+		kind=${kinds[$(((round - 1 + k) % 3))]}
+		"run_$kind" "$round"
+		echo "round $round: $kind $(cut -d' ' -f1 "$WORK/${kind}_$round.t") s"
+		if [ "$round" = 1 ]; then
+			check "$kind"
+			[ "$kind" != install ] || [ -f "$WORK/out/uninstall/uninstall.xml" ] ||
+				{ echo "bench: the install wrote no uninstall script" >&2; exit 1; }
+		fi
+	done
+done
+rm -rf "$WORK/out"
+LOAD_AFTER=$(cut -d' ' -f1-3 /proc/loadavg)
+
+# --- report -----------------------------------------------------------------
+# median KIND FIELD: the median over the rounds of one field of the .t files.
+median() {
+	local kind=$1 field=$2
+	for round in $(seq 1 "$ROUNDS"); do cut -d' ' -f"$field" "$WORK/${kind}_$round.t"; done |
+		sort -g | awk '{ v[NR] = $1 } END { if (NR % 2) print v[(NR + 1) / 2]; else printf "%.2f\n", (v[NR / 2] + v[NR / 2 + 1]) / 2 }'
+}
+cpu_median() {
+	for round in $(seq 1 "$ROUNDS"); do awk '{ printf "%.2f\n", $3 + $4 }' "$WORK/$1_$round.t"; done |
+		sort -g | awk '{ v[NR] = $1 } END { if (NR % 2) print v[(NR + 1) / 2]; else printf "%.2f\n", (v[NR / 2] + v[NR / 2 + 1]) / 2 }'
+}
+# The engine's own peak working set, as it printed it: the largest of the rounds.
+engine_peak() {
+	# Windows console output ends its lines with CR LF.
+	for round in $(seq 1 "$ROUNDS"); do tr -d '\r' <"$WORK/install_$round.out" | sed -n 's/^peak working set: \([0-9]*\) KiB$/\1/p'; done | sort -n | tail -1
+}
+max_rss() {
+	for round in $(seq 1 "$ROUNDS"); do cut -d' ' -f2 "$WORK/$1_$round.t"; done | sort -n | tail -1
+}
+ratio() { echo "scale=3; $1 / $2" | bc -l | sed 's/^\./0./'; }
+mib() { echo "scale=1; $1 / 1024" | bc -l | sed 's/^\./0./'; }
+ok() { if [ "$(echo "$1" | bc -l)" = 1 ]; then echo "met"; else echo "NOT met"; fi; }
+
+echo
+echo "each command $ROUNDS times; elapsed per round:"
+for kind in install zbk tar; do
+	printf "  %-8s" "$kind"
+	for round in $(seq 1 "$ROUNDS"); do printf " %8s" "$(cut -d' ' -f1 "$WORK/${kind}_$round.t")"; done
+	echo
+done
+echo
+# Elapsed time is what a user waits. CPU time is steadier on a shared
+# machine, but under Wine it leaves out the wineserver's share.
+printf "%-9s %10s %10s %13s\n" "command" "median s" "median cpu" "peak MiB"
+printf "%-9s %10s %10s %13s\n" install "$(median install 1)" "$(cpu_median install)" "$(mib "$(engine_peak)")"
+printf "%-9s %10s %10s %13s\n" zbk "$(median zbk 1)" "$(cpu_median zbk)" "$(mib "$(max_rss zbk)")"
+printf "%-9s %10s %10s %13s\n" tar "$(median tar 1)" "$(cpu_median tar)" "$(mib "$(max_rss tar)")"
+# wine64's loader becomes the Windows process itself, so the resident set
+# /usr/bin/time reports is the program's; the engine's own figure checks it.
+echo "peak memory: install is the engine's own PeakWorkingSetSize (by /usr/bin/time:"
+echo "  $(mib "$(max_rss install)") MiB); zbk and tar are the maximum resident set /usr/bin/time saw,"
+echo "  for zbk that of the Wine process running zbk.exe."
+
+install_zbk=$(ratio "$(median install 1)" "$(median zbk 1)")
+echo
+echo "install : ${install_zbk}x zbk.exe extract elapsed, $(ratio "$(cpu_median install)" "$(cpu_median zbk)")x CPU (target <= 1.10): $(ok "$install_zbk <= 1.10")"
+echo "install : $(ratio "$(median install 1)" "$(median tar 1)")x tar -xjf elapsed (native)"
+echo "zbk     : $(ratio "$(median zbk 1)" "$(median tar 1)")x tar -xjf elapsed (under Wine against native)"
+echo "load before the run: $LOAD_BEFORE; after: $LOAD_AFTER (on $(nproc) cores; a load near or above that disturbs the times)"
