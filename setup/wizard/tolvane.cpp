@@ -256,37 +256,7 @@ Int Tolvane::Main()
 	return 0;
 }
 
-bool Tolvane::CheckLibraryVersion(const String &version)
-{
-	if (version == "0.8.70.0") return true;
-
-	Dialogs::QuickMessage	 message("This program might not be compatible with the smooth library\ninstalled on your system. Continue execution?", "Warning", MB_YESNO, 32514);
-
-	return message.ShowDialog() != IDNO;
-}
-
 int Tolvane::RunInstaller(void *instance, void *previousInstance, const char *commandLine, int showMode)
 {
-	hInstance	= instance;
-	hPrevInstance	= previousInstance;
-	szCmdLine	= String::Decode(commandLine != nullptr ? commandLine : "", "CP_ACP");
-	iCmdShow	= showMode;
-
-	Init();
-
-	if (!CheckLibraryVersion(System::System::GetAPIVersion()))
-	{
-		Free();
-
-		return -1;
-	}
-
-	Application::GetStartupDirectory();
-	Application::GetApplicationDirectory();
-
-	Int	 result = Main();
-
-	Free();
-
-	return result;
+	return RunProgram(instance, previousInstance, commandLine, showMode, &Main);
 }

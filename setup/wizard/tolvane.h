@@ -8,6 +8,7 @@
 
 #include "configuration.h"
 #include "install_run.h"
+#include "startup.h"
 
 #include <vector>
 
@@ -150,11 +151,6 @@ namespace Tolvane
 	// Runs the installer: creates the main object, runs the message loop while
 	// there is a page to show, releases the object. Returns 0.
 	smooth::Int Main();
-
-	// The start-up check of the platform library's version: when version is
-	// not exactly "0.8.70.0", asks the user whether to continue. Returns false
-	// only when the answer is No.
-	bool CheckLibraryVersion(const smooth::String &version);
 
 	// The whole program behind WinMain: stores the start-up values, initialises
 	// the platform, checks its version, runs Main and frees the platform.

@@ -1,0 +1,9 @@
+// The uninstaller's program entry; the program itself is RunUninstaller.
+#include "q_uninstall.h"
+
+#include <windows.h>
+
+int WINAPI WinMain(HINSTANCE instance, HINSTANCE previousInstance, LPSTR commandLine, int showMode)
+{
+	return Tolvane::RunUninstaller(instance, previousInstance, commandLine, showMode);
+}

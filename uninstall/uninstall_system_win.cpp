@@ -1,0 +1,91 @@
+#include "uninstaller.h"
+
+#include <smooth/gui.h>
+
+#include <windows.h>
+#include <shellapi.h>
+
+using namespace smooth;
+
+namespace
+{
+	const wchar_t *const RunOnceKey = L"Software\\Microsoft\\Windows\\CurrentVersion\\RunOnce";
+
+	// Writes name = command (REG_SZ, with its terminator) under root's
+	// RunOnce key, creating the key where a user's hive has none yet.
+	bool WriteValue(HKEY root, const String &name, const String &command)
+	{
+		HKEY	 key	= nullptr;
+		bool	 done	= false;
+
+		if (Setup::enableUnicode)
+		{
+			if (RegCreateKeyExW(root, RunOnceKey, 0, nullptr, 0, KEY_SET_VALUE, nullptr, &key, nullptr) != ERROR_SUCCESS) return false;
+
+			done = RegSetValueExW(key, name.Wide(), 0, REG_SZ, (const BYTE *) command.Wide(), DWORD(command.Length() * 2 + 2)) == ERROR_SUCCESS;
+		}
+		else
+		{
+			std::string	 narrowName    = name.Encode("CP_ACP");
+			std::string	 narrowCommand = command.Encode("CP_ACP");
+
+			if (RegCreateKeyExA(root, "Software\\Microsoft\\Windows\\CurrentVersion\\RunOnce", 0, nullptr, 0, KEY_SET_VALUE, nullptr, &key, nullptr) != ERROR_SUCCESS) return false;
+
+			done = RegSetValueExA(key, narrowName.c_str(), 0, REG_SZ, (const BYTE *) narrowCommand.c_str(), DWORD(narrowCommand.size() + 1)) == ERROR_SUCCESS;
+		}
+
+		RegCloseKey(key);
+
+		return done;
+	}
+
+	class WindowsUninstallSystem : public Tolvane::UninstallSystem
+	{
+		public:
+			Int ShowMessage(const String &text, const String &caption, Int buttons, Int icon) override
+			{
+				GUI::Dialogs::QuickMessage	 message(text, caption, buttons, icon);
+
+				return message.ShowDialog();
+			}
+
+			bool StartProgram(const String &program, const String &parameters, const String &folder) override
+			{
+				HINSTANCE	 result;
+
+				if (Setup::enableUnicode) result = ShellExecuteW(nullptr, L"open", program.Wide(), parameters.Wide(), folder.Wide(), SW_SHOWNORMAL);
+				else			  result = ShellExecuteA(nullptr, "open", program.Encode("CP_ACP").c_str(), parameters.Encode("CP_ACP").c_str(), folder.Encode("CP_ACP").c_str(), SW_SHOWNORMAL);
+
+				return INT_PTR(result) > 32;
+			}
+
+			bool WriteRunOnce(const String &name, const String &command) override
+			{
+				/* The machine's list needs administrator rights; without them
+				 * the user's own list still runs the clean-up at the next logon.
+				 */
+				return WriteValue(HKEY_LOCAL_MACHINE, name, command) || WriteValue(HKEY_CURRENT_USER, name, command);
+			}
+
+			void WaitForProcess(Int processId, Int milliseconds) override
+			{
+				HANDLE	 process = OpenProcess(SYNCHRONIZE, FALSE, DWORD(processId));
+
+				if (process == nullptr) return;
+
+				WaitForSingleObject(process, DWORD(milliseconds));
+				CloseHandle(process);
+			}
+
+			UnsignedInt GetTickCount() override	{ return ::GetTickCount(); }
+			Int GetProcessId() override		{ return Int(GetCurrentProcessId()); }
+			String GetTempDirectory() override	{ return System::System::GetTempDirectory(); }
+	};
+}
+
+Tolvane::UninstallSystem &Tolvane::GetUninstallSystem()
+{
+	static WindowsUninstallSystem	 system;
+
+	return system;
+}

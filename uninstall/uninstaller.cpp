@@ -1,0 +1,198 @@
+#include "uninstaller.h"
+
+#include "uninstall_script.h"
+
+#include <string>
+#include <vector>
+
+using namespace smooth;
+
+namespace
+{
+	// The installed layout below the installation folder.
+	String InstalledUninstaller()	{ return Path::Join("uninstall", "uninstall.exe"); }
+	String InstalledScript()	{ return Path::Join("uninstall", "uninstall.xml"); }
+
+	// How long the copy waits for the first instance: it deletes the
+	// installed uninstaller, which cannot go while that still runs.
+	const Int FirstInstanceWait = 10000;
+
+	bool ReadWhole(const String &path, std::string &bytes)
+	{
+		IO::InStream	 input(IO::STREAM_FILE, path, IO::IS_READ_ONLY);
+		Int64		 size = input.Size();
+
+		if (input.GetLastError() != IO::IO_ERROR_OK || size < 0 || size > 0x7FFFFFFF) return false;
+
+		bytes.resize(size_t(size));
+
+		return size == 0 || input.InputData(&bytes[0], Int(size)) == Int(size);
+	}
+
+	bool WriteWhole(const String &path, const std::string &bytes)
+	{
+		IO::OutStream	 output(IO::STREAM_FILE, path, IO::OS_REPLACE);
+
+		if (output.GetLastError() != IO::IO_ERROR_OK) return false;
+
+		if (!bytes.empty() && output.OutputData(bytes.data(), Int(bytes.size())) != Success()) return false;
+
+		return output.Close() == Success();
+	}
+}
+
+namespace Tolvane
+{
+	const char *const WrongFolderText = "The uninstaller must be started from the installation folder of the program.\n\n"
+					    "Please use its shortcut in the Start menu, or start it with the program's folder as working folder.";
+}
+
+String Tolvane::QuestionText(const String &application, const String &version)
+{
+	return String("This will remove ").Append(application).Append(" ").Append(version).Append(" from your computer! Do you want to continue?");
+}
+
+String Tolvane::ReportText(const String &application, const String &version)
+{
+	return String(application).Append(" ").Append(version).Append(" has been removed from your computer!");
+}
+
+String Tolvane::UninstallerCaption(const String &application)
+{
+	return String(application).Append(" Uninstaller");
+}
+
+bool Tolvane::IsTempStart(const String &commandLine)
+{
+	return commandLine.EndsWith("--temp");
+}
+
+Int Tolvane::WaitedProcess(const String &commandLine)
+{
+	Int	 at = commandLine.Find("--wait ");
+
+	if (at < 0) return 0;
+
+	Int64	 id = 0;
+
+	for (Int i = at + 7; i < commandLine.Length() && commandLine[i] >= '0' && commandLine[i] <= '9' && id < 0x7FFFFFFF; i++) id = id * 10 + (commandLine[i] - '0');
+
+	return id <= 0x7FFFFFFF ? Int(id) : 0;
+}
+
+String Tolvane::MakeFreshFolder(const String &base, UnsignedInt tick)
+{
+	String	 name = String(base).Append(String::FromInt(tick));
+
+	/* Only a folder this call creates will do: an old folder of the same
+	 * name, or one another program prepared, is never copied into, run from
+	 * or deleted later.
+	 */
+	for (Int n = 0; n < 1000; n++)
+	{
+		String	 candidate = n == 0 ? name : String(name).Append("_").Append(String::FromInt(n));
+
+		if (Directory(candidate).CreateNew() == Success()) return candidate;
+
+		/* Anything of that name, folder or file, is taken; any other
+		 * failure (no temporary folder, no rights) will not pass by trying
+		 * more names.
+		 */
+		if (!Directory(candidate).Exists() && !File(candidate).Exists()) return String();
+	}
+
+	return String();
+}
+
+String Tolvane::CleanupCommand(const String &folder)
+{
+	String	 quote = "\"";
+
+	/* cmd takes the text after /c as one command when it is quoted as a
+	 * whole; inside it, each quoted path keeps its spaces and its '&', '(',
+	 * ')' and '^' as part of the name.
+	 */
+	return String("cmd /c \"del ").Append(quote).Append(Path::Join(folder, "uninstall.exe")).Append(quote)
+		.Append(" ").Append(quote).Append(Path::Join(folder, "smooth.dll")).Append(quote)
+		.Append(" & rmdir ").Append(quote).Append(folder).Append(quote).Append(quote);
+}
+
+Int Tolvane::RunFirstInstance(UninstallSystem &system)
+{
+	struct Copy
+	{
+		String		 source;
+		const char	*name;
+		std::string	 bytes;
+	};
+
+	std::vector<Copy> copies = { { InstalledUninstaller(), "uninstall.exe", {} }, { "smooth.dll", "smooth.dll", {} }, { InstalledScript(), "uninstall.xml", {} } };
+
+	String	 application = ReadScriptApplication(InstalledScript());
+	String	 version     = ReadScriptVersion(InstalledScript());
+
+	/* Started anywhere but in the installation folder there is nothing to
+	 * copy: say so once and change nothing.
+	 */
+	for (Copy &copy : copies)
+	{
+		if (ReadWhole(copy.source, copy.bytes)) continue;
+
+		system.ShowMessage(WrongFolderText, UninstallerCaption(application), BOX_OK, ICON_EXCLAMATION);
+
+		return 0;
+	}
+
+	if (system.ShowMessage(QuestionText(application, version), UninstallerCaption(application), BOX_YESNO, ICON_QUESTION) != ANSWER_YES) return 0;
+
+	String	 folder = MakeFreshFolder(system.GetTempDirectory(), system.GetTickCount());
+	bool	 copied = folder != 0;
+
+	for (const Copy &copy : copies) copied = copied && WriteWhole(Path::Join(folder, copy.name), copy.bytes);
+
+	/* A copy that could not be made whole would run broken or not at all:
+	 * take back what was written and tell the user nothing was removed.
+	 */
+	if (!copied)
+	{
+		if (folder != 0)
+		{
+			for (const Copy &copy : copies) File(Path::Join(folder, copy.name)).Delete();
+
+			Directory(folder).Delete();
+		}
+
+		system.ShowMessage("The uninstaller could not copy itself to the temporary folder. Nothing was removed.", UninstallerCaption(application), BOX_OK, ICON_EXCLAMATION);
+
+		return 0;
+	}
+
+	String	 parameters = String("--wait ").Append(String::FromInt(system.GetProcessId())).Append(" --temp");
+
+	system.StartProgram(Path::Join(folder, "uninstall.exe"), parameters, folder);
+	system.WriteRunOnce(String("removeTempFiles").Append(String::FromInt(system.GetTickCount())), CleanupCommand(folder));
+
+	return 0;
+}
+
+void Tolvane::RunRemovalInstance(UninstallSystem &system, const String &commandLine)
+{
+	Int	 firstInstance = WaitedProcess(commandLine);
+
+	if (firstInstance != 0) system.WaitForProcess(firstInstance, FirstInstanceWait);
+
+	RemovalList	 list;
+
+	if (!ReadRemovalList("uninstall.xml", list)) return;
+
+	Remover		 remover;
+
+	Tolvane::RunRemoval(list, remover);
+
+	String	 application = ReadScriptApplication("uninstall.xml");
+	String	 version     = ReadScriptVersion("uninstall.xml");
+
+	system.ShowMessage(ReportText(application, version), UninstallerCaption(application), BOX_OK, ICON_EXCLAMATION);
+
+	File("uninstall.xml").Delete();
+}

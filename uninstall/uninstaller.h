@@ -1,0 +1,79 @@
+// The uninstaller's two runs. The first instance, started in the
+// installation folder, asks, copies itself, the platform library and the
+// uninstall script into a fresh temporary folder, starts that copy and
+// leaves a once-only command that deletes the copy at the next logon. The
+// copy (started with "--temp") removes what the script lists and reports.
+//
+// Everything the runs need of Windows goes through UninstallSystem, so the
+// runs are tested natively with a recording fake and for real under Wine.
+#pragma once
+
+#include <smooth.h>
+
+namespace Tolvane
+{
+	// Message box buttons and icons as the system numbers them.
+	const smooth::Int BOX_OK		= 0;
+	const smooth::Int BOX_YESNO		= 4;
+	const smooth::Int ICON_QUESTION		= 32514;
+	const smooth::Int ICON_EXCLAMATION	= 32515;
+	const smooth::Int ANSWER_YES		= 6;
+
+	class UninstallSystem
+	{
+		public:
+			virtual			~UninstallSystem() = default;
+
+			// Shows a modal message box; returns the button pressed.
+			virtual smooth::Int	 ShowMessage(const smooth::String &text, const smooth::String &caption, smooth::Int buttons, smooth::Int icon) = 0;
+			// Starts program with parameters in folder, without waiting; false
+			// when it could not be started.
+			virtual bool		 StartProgram(const smooth::String &program, const smooth::String &parameters, const smooth::String &folder) = 0;
+			// Stores a once-only command for the next logon under name: for the
+			// whole machine, or for the current user where the machine's list
+			// cannot be written. false when neither could be written.
+			virtual bool		 WriteRunOnce(const smooth::String &name, const smooth::String &command) = 0;
+			// Waits at most milliseconds for the process to end (at once when it
+			// is not running).
+			virtual void		 WaitForProcess(smooth::Int processId, smooth::Int milliseconds) = 0;
+			virtual smooth::UnsignedInt GetTickCount() = 0;
+			virtual smooth::Int	 GetProcessId() = 0;
+			// The temporary folder, ending with a separator.
+			virtual smooth::String	 GetTempDirectory() = 0;
+	};
+
+	// The running system's implementation (Windows builds only).
+	UninstallSystem	&GetUninstallSystem();
+
+	// The texts the user sees, for application name and version.
+	smooth::String	 QuestionText(const smooth::String &application, const smooth::String &version);
+	smooth::String	 ReportText(const smooth::String &application, const smooth::String &version);
+	smooth::String	 UninstallerCaption(const smooth::String &application);
+	extern const char *const WrongFolderText;
+
+	// Whether a command line asks for the removal run: it ends with "--temp".
+	bool		 IsTempStart(const smooth::String &commandLine);
+	// The first instance's process id given with "--wait ID", or 0.
+	smooth::Int	 WaitedProcess(const smooth::String &commandLine);
+
+	// Creates a folder that did not exist before: base followed by tick, or
+	// when that exists base, tick, "_" and a number. Returns its path, or an
+	// empty text when no new folder could be made.
+	smooth::String	 MakeFreshFolder(const smooth::String &base, smooth::UnsignedInt tick);
+
+	// The once-only command that deletes the two copies in folder and then
+	// folder itself (only when empty). Each path is quoted, so spaces, '&',
+	// '(', ')' and '^' in the temporary path stay part of the path.
+	smooth::String	 CleanupCommand(const smooth::String &folder);
+
+	// The first instance in the current working folder: the installation
+	// folder. Returns 0.
+	smooth::Int	 RunFirstInstance(UninstallSystem &system);
+
+	// The removal in the current working folder (the temporary folder, or
+	// wherever a command line ending with "--temp" started us): waits for the
+	// first instance named in commandLine, applies the script, reports, and
+	// deletes the script copy. Nothing is removed or shown when the script
+	// cannot be loaded.
+	void		 RunRemovalInstance(UninstallSystem &system, const smooth::String &commandLine);
+}

@@ -1,0 +1,190 @@
+#include "uninstaller.h"
+#include "test_support.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+using namespace smooth;
+
+namespace
+{
+	TEST(Uninstaller, TextsCommandLinesAndCleanupCommand)
+	{
+		struct { const char *application, *version, *question, *report, *caption; } texts[] = {
+			{ "Pebble Notes", "2.5", "This will remove Pebble Notes 2.5 from your computer! Do you want to continue?", "Pebble Notes 2.5 has been removed from your computer!", "Pebble Notes Uninstaller" },
+			{ "Pebble Notes", "", "This will remove Pebble Notes  from your computer! Do you want to continue?", "Pebble Notes  has been removed from your computer!", "Pebble Notes Uninstaller" },
+			{ "", "", "This will remove   from your computer! Do you want to continue?", "  has been removed from your computer!", " Uninstaller" },
+		};
+
+		for (const auto &t : texts)
+		{
+			EXPECT_EQ(t.question, Tolvane::QuestionText(t.application, t.version).ToUTF8());
+			EXPECT_EQ(t.report, Tolvane::ReportText(t.application, t.version).ToUTF8());
+			EXPECT_EQ(t.caption, Tolvane::UninstallerCaption(t.application).ToUTF8());
+		}
+
+		struct { const char *line; bool temp; Int wait; } lines[] = {
+			{ "", false, 0 }, { "--temp", true, 0 }, { "C:\\some path --temp", true, 0 }, { "--temp x", false, 0 },
+			{ "--wait 4242 --temp", true, 4242 }, { "--wait x --temp", true, 0 }, { "--wait 99999999999 --temp", true, 0 },
+		};
+
+		for (const auto &l : lines)
+		{
+			EXPECT_EQ(l.temp, Tolvane::IsTempStart(l.line)) << l.line;
+			EXPECT_EQ(l.wait, Tolvane::WaitedProcess(l.line)) << l.line;
+		}
+
+		String	 folder = Path::Join("C:", "Temp dir&(x)^");
+
+		EXPECT_EQ(String("cmd /c \"del \"").Append(Path::Join(folder, "uninstall.exe")).Append("\" \"").Append(Path::Join(folder, "smooth.dll"))
+			  .Append("\" & rmdir \"").Append(folder).Append("\"\""), Tolvane::CleanupCommand(folder));
+	}
+
+	TEST(Uninstaller, FreshFolderNeverMeetsAnOldOne)
+	{
+		smooth_test::ScratchFolder	 scratch;
+		String				 base = Path::Join(scratch.Root(), "t");
+
+		Directory(String(base).Append("77")).Create();
+		scratch.Write("t77_1", "a file of that name");
+
+		EXPECT_EQ(String(base).Append("77_2").ToUTF8(), Tolvane::MakeFreshFolder(base, 77).ToUTF8());
+		EXPECT_EQ(String(base).Append("78").ToUTF8(), Tolvane::MakeFreshFolder(base, 78).ToUTF8());
+		EXPECT_EQ("", Tolvane::MakeFreshFolder(Path::Join(scratch.Path("no such folder"), "t"), 1).ToUTF8());
+	}
+
+	// Test double of Windows for the two runs: answers message boxes from a
+	// list and records what the runs asked of the system.
+	class RecordingSystem : public Tolvane::UninstallSystem
+	{
+		public:
+			std::vector<Int>		 answers;
+			std::vector<std::string>	 calls;
+			String				 temp;
+
+			Int ShowMessage(const String &text, const String &caption, Int buttons, Int icon) override
+			{
+				calls.push_back("message " + caption.ToUTF8() + ": " + text.ToUTF8() + " " + std::to_string(buttons) + "/" + std::to_string(icon));
+
+				Int	 answer = answers.empty() ? 0 : answers.front();
+
+				if (!answers.empty()) answers.erase(answers.begin());
+
+				return answer;
+			}
+			bool StartProgram(const String &program, const String &parameters, const String &folder) override
+			{
+				calls.push_back("start " + program.ToUTF8() + " " + parameters.ToUTF8() + " in " + folder.ToUTF8());
+
+				return true;
+			}
+			bool WriteRunOnce(const String &name, const String &command) override
+			{
+				calls.push_back("runonce " + name.ToUTF8() + " = " + command.ToUTF8());
+
+				return true;
+			}
+			void WaitForProcess(Int processId, Int milliseconds) override { calls.push_back("wait " + std::to_string(processId)); }
+			UnsignedInt GetTickCount() override	{ return 1234; }
+			Int GetProcessId() override		{ return 4242; }
+			String GetTempDirectory() override	{ return temp; }
+	};
+
+	// An installed product in a scratch folder, which is the working folder
+	// while the test runs.
+	class UninstallerRun : public ::testing::Test
+	{
+		protected:
+			smooth_test::ScratchFolder	 scratch;
+			RecordingSystem			 system;
+			std::filesystem::path		 previous = std::filesystem::current_path();
+			String				 install  = scratch.Path("install");
+			String				 temp	  = Path::Join(scratch.Root(), "tmp-");
+
+			void SetUp() override
+			{
+				system.temp = temp;
+				Directory(Path::Join(install, "uninstall")).Create();
+				Write(Path::Join("uninstall", "uninstall.exe"), "MZ program");
+				Write("smooth.dll", "MZ library");
+				Write("app.txt", "app");
+				Write(Path::Join("uninstall", "uninstall.xml"), Script());
+				std::filesystem::current_path(install.ToUTF8());
+			}
+
+			void TearDown() override { std::filesystem::current_path(previous); }
+
+			void Write(const String &name, const std::string &bytes) { scratch.Write(Path::Join("install", name), bytes); }
+
+			std::string Script() const
+			{
+				return "<UninstallScript><application>App</application><version>1.0</version>"
+				       "<file>" + Path::Join(install, "app.txt").ToUTF8() + "</file><file>" + Path::Join(install, "smooth.dll").ToUTF8() + "</file>"
+				       "<directory>" + Path::Join(install, "uninstall").ToUTF8() + "</directory>"
+				       "<file>" + Path::Join(install, Path::Join("uninstall", "uninstall.exe")).ToUTF8() + "</file>"
+				       "<file>" + Path::Join(install, Path::Join("uninstall", "uninstall.xml")).ToUTF8() + "</file></UninstallScript>";
+			}
+	};
+
+	TEST_F(UninstallerRun, FirstInstanceAsksCopiesStartsAndLeavesTheCleanup)
+	{
+		String	 copy = String(temp).Append("1234");
+
+		struct { const char *name; Int answer; const char *missing; std::vector<std::string> calls; } cases[] = {
+			{ "No", 7, nullptr, { "message App Uninstaller: " + Tolvane::QuestionText("App", "1.0").ToUTF8() + " 4/32514" } },
+			{ "started elsewhere", 6, "smooth.dll", { "message App Uninstaller: " + std::string(Tolvane::WrongFolderText) + " 0/32515" } },
+			{ "Yes", 6, nullptr, { "message App Uninstaller: " + Tolvane::QuestionText("App", "1.0").ToUTF8() + " 4/32514",
+					      "start " + Path::Join(copy, "uninstall.exe").ToUTF8() + " --wait 4242 --temp in " + copy.ToUTF8(),
+					      "runonce removeTempFiles1234 = " + Tolvane::CleanupCommand(copy).ToUTF8() } },
+		};
+
+		for (const auto &c : cases)
+		{
+			system.calls.clear();
+			system.answers = { c.answer };
+
+			if (c.missing != nullptr) std::filesystem::rename(c.missing, "moved");
+
+			EXPECT_EQ(0, Tolvane::RunFirstInstance(system));
+			EXPECT_EQ(c.calls, system.calls) << c.name;
+
+			if (c.missing != nullptr) std::filesystem::rename("moved", c.missing);
+
+			// Nothing of the installation is touched by the first instance.
+			EXPECT_TRUE(File("app.txt").Exists()) << c.name;
+			EXPECT_EQ(c.calls.size() == 3, Directory(copy).Exists()) << c.name;
+		}
+
+		EXPECT_EQ((std::vector<String>{ "smooth.dll", "uninstall.exe", "uninstall.xml" }), Directory(copy).GetFiles());
+		EXPECT_EQ("MZ program", scratch.Read(Path::Join("tmp-1234", "uninstall.exe")));
+		EXPECT_EQ(Script(), scratch.Read(Path::Join("tmp-1234", "uninstall.xml")));
+	}
+
+	TEST_F(UninstallerRun, RemovalWaitsRemovesReportsAndDropsItsScript)
+	{
+		// As the relocated copy: its own folder holds the script copy.
+		Directory(String(temp).Append("9")).Create();
+		scratch.Write(Path::Join("tmp-9", "uninstall.xml"), Script());
+		scratch.Write(Path::Join("install", "user.txt"), "the user's");
+		std::filesystem::current_path((String(temp).Append("9")).ToUTF8());
+
+		Tolvane::RunRemovalInstance(system, "--wait 77 --temp");
+
+		EXPECT_EQ((std::vector<std::string>{ "wait 77", "message App Uninstaller: " + Tolvane::ReportText("App", "1.0").ToUTF8() + " 0/32515" }), system.calls);
+		EXPECT_EQ((std::vector<String>{ "user.txt" }), Directory(install).GetFiles()) << "exactly what the script lists goes";
+		EXPECT_TRUE(Directory(install).GetDirectories().empty());
+		EXPECT_FALSE(File("uninstall.xml").Exists());
+
+		// Without a readable script nothing is removed and nothing shown.
+		system.calls.clear();
+		scratch.Write(Path::Join("tmp-9", "uninstall.xml"), "<UninstallScript><file>");
+		Tolvane::RunRemovalInstance(system, "--temp");
+
+		EXPECT_TRUE(system.calls.empty());
+		EXPECT_TRUE(File("uninstall.xml").Exists());
+		EXPECT_TRUE(File(Path::Join(install, "user.txt")).Exists());
+	}
+}
