@@ -8,7 +8,8 @@
 # or $TOLVANE_BIN), the setup script, logo and licence, and packs the
 # component archives from examples/files/ with the zbk tool of the linux build
 # (build/linux/bin/zbk, or $ZBK). The core archive also carries the sample's
-# program, pebble.exe of the same win64 build.
+# program, pebble.exe, and the uninstaller, as uninstall/uninstall.exe, both
+# of the same win64 build.
 #
 # Before setup.exe starts, an earlier installation of the sample in the
 # private Wine prefix (its folder and its shortcuts) is removed, so what is
@@ -19,9 +20,10 @@
 # walker (e2e_walk.exe of the win64 build) presses Next through every page,
 # saving a screenshot of each into build/example/screenshots/.
 #
-# Afterwards it lists the installed files, the uninstall script and the
-# shortcuts, and exits non-zero when it finds no installed files, no
-# uninstall script or no shortcut at all.
+# Afterwards it lists the installed files, the uninstall script, the
+# installed uninstaller and the shortcuts, and exits non-zero when it finds
+# no installed files, no uninstall script, no uninstaller or no shortcut at
+# all. It never runs the uninstaller itself.
 set -euo pipefail
 
 top=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
@@ -35,13 +37,13 @@ walk=no
 for arg in "$@"; do
   case $arg in
     --walk) walk=yes ;;
-    -h|--help) sed -n '2,25p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
+    -h|--help) sed -n '2,26p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
     *) echo "run.sh: unknown argument '$arg' (try --help)" >&2; exit 2 ;;
   esac
 done
 [ -n "${DISPLAY:-}" ] || walk=yes
 
-for f in setup.exe smooth.dll pebble.exe; do
+for f in setup.exe smooth.dll pebble.exe uninstall.exe; do
   if [ ! -f "$bin/$f" ]; then
     echo "run.sh: $bin/$f is missing: build the win64 preset first" >&2
     echo "        (cmake --preset win64 && cmake --build build/win64)" >&2
@@ -56,10 +58,13 @@ cp "$bin/setup.exe" "$bin/smooth.dll" "$stage/"
 cp "$examples/setup.xml" "$examples/logo.bmp" "$examples/license.txt" "$stage/"
 
 # One archive per component, named as setup.xml names them; entry names are
-# relative to the component's folder of files.
+# relative to the component's folder of files. Every file is named on its
+# own (uninstall/uninstall.exe, not the folder uninstall), so the archives
+# hold files only: a folder named to zbk becomes an entry of its own too.
 pack() {
-  local archive=$1 source=$2 shown=$3
-  if (cd "$source" && "$zbk" create "$stage/$archive" $(ls -A)); then
+  local archive=$1 source=$2 shown=$3 names=()
+  mapfile -d '' -t names < <(cd "$source" && find . -type f -printf '%P\0' | LC_ALL=C sort -z)
+  if [ ${#names[@]} -gt 0 ] && "$zbk" create "$stage/$archive" -C "$source" "${names[@]}"; then
     echo "  $archive from $shown"
   else
     echo "run.sh: zbk could not pack $archive from $source" >&2
@@ -71,13 +76,16 @@ if [ ! -x "$zbk" ]; then
   echo "        (cmake --preset linux && cmake --build build/linux)" >&2
   exit 1
 fi
-# The core component is the program with its files: staged together in a
-# folder of their own, so no binary ever lands in examples/files.
+# The core component is the program with its files and the uninstaller:
+# staged together in a folder of their own, so no binary ever lands in
+# examples/files. The uninstaller goes in as uninstall/uninstall.exe, so it
+# is installed beside the uninstall script the installation writes.
 core=$stage/core-files
-mkdir -p "$core"
+mkdir -p "$core/uninstall"
 cp -R "$examples/files/app/." "$core/"
 cp "$bin/pebble.exe" "$core/"
-pack pebble-core.zbk "$core" "examples/files/app + pebble.exe"
+cp "$bin/uninstall.exe" "$core/uninstall/uninstall.exe"
+pack pebble-core.zbk "$core" "examples/files/app + pebble.exe + uninstall/uninstall.exe"
 rm -rf "$core"
 pack pebble-docs.zbk "$examples/files/docs" examples/files/docs
 pack pebble-plugins.zbk "$examples/files/plugins" examples/files/plugins
@@ -92,10 +100,12 @@ trap 'tolvane_env_stop; rm -f "$stamp"' EXIT
 tolvane_env_start
 
 # Where the sample lands in the prefix, as setup.xml names it: the default
-# folder under Program Files, the Start menu group, and the link names,
-# which all begin with the product's name. The special folders are asked of
-# the prefix itself.
+# folder under Program Files, the Start menu group, and the link names. The
+# desktop and Quick Launch links begin with the product's name; the
+# uninstaller's link is only in the Start menu group, which goes as a whole.
+# The special folders are asked of the prefix itself.
 product="Pebble Notes"
+uninstall_link="Uninstall $product"
 win_var() {
   local value
   value=$(wine cmd /c echo "%$1%" 2>/dev/null </dev/null | tr -d '\r' | tail -n 1)
@@ -178,6 +188,22 @@ if [ -f "$script" ]; then
   echo "Uninstall script: $target_win\\uninstall\\uninstall.xml ($script)"
 else
   echo "Uninstall script: none at $target_win\\uninstall\\uninstall.xml"
+  missing=1
+fi
+
+# The uninstaller came in with the core archive; a person starts it through
+# its Start-menu shortcut (only when this run made one: the links page may
+# have left the Start menu out).
+uninstaller="$target/uninstall/uninstall.exe"
+if [ -f "$uninstaller" ]; then
+  if [ -n "$(find "$group" -maxdepth 1 -name "$uninstall_link.lnk" -newer "$stamp" 2>/dev/null)" ]; then
+    how="start it from the Start menu: $product > $uninstall_link"
+  else
+    how="no Start-menu shortcut to it from this run"
+  fi
+  echo "Uninstaller: $target_win\\uninstall\\uninstall.exe ($uninstaller) ($how)"
+else
+  echo "Uninstaller: none at $target_win\\uninstall\\uninstall.exe"
   missing=1
 fi
 
