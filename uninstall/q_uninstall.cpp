@@ -1,5 +1,6 @@
 #include "q_uninstall.h"
 
+#include "install_log.h"
 #include "startup.h"
 #include "uninstaller.h"
 
@@ -30,7 +31,26 @@ Int Tolvane::Main()
 		return 0;
 	}
 
-	return RunFirstInstance(GetUninstallSystem());
+	Options	 options = ParseOptions(szCmdLine, false);
+
+	if (options.refused != 0)
+	{
+		InstallLog	 log;
+
+		if (options.logFile != 0 && log.Open(options.logFile)) log.Write(String("FAILED ").Append(options.refused));
+		if (!options.silent) GetUninstallSystem().ShowMessage(String(options.refused).Append("\n\n").Append(OptionsHelp(false)), " Uninstaller", BOX_OK, 32513);
+
+		return EXIT_REFUSED;
+	}
+
+	if (options.help)
+	{
+		GetUninstallSystem().ShowMessage(OptionsHelp(false), " Uninstaller", BOX_OK, 32516);
+
+		return EXIT_OK;
+	}
+
+	return RunFirstInstance(GetUninstallSystem(), options);
 }
 
 int Tolvane::RunUninstaller(void *instance, void *previousInstance, const char *commandLine, int showMode)

@@ -19,7 +19,9 @@ namespace Tolvane
 	};
 
 	// With a command line ending in "--temp": the removal (qUninstall); else
-	// the first instance in the installation folder. Returns 0.
+	// the first instance in the installation folder, with the options /S,
+	// /LOG= and /? (anything else is refused). Returns an exit code of
+	// command_line.h: 0 when the removal runs (or the user said No).
 	smooth::Int	 Main();
 
 	// The whole program behind WinMain (the shared start-up glue around Main).

@@ -77,6 +77,26 @@ namespace
 				CloseHandle(process);
 			}
 
+			bool DeleteUninstallEntry(const String &name) override
+			{
+				String	 path = String("Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\").Append(name);
+
+				return RegDeleteKeyW(HKEY_LOCAL_MACHINE, path.Wide()) == ERROR_SUCCESS;
+			}
+
+			String GetProgramFile() override
+			{
+				wchar_t	 path[32768] = { 0 };
+				DWORD	 length = GetModuleFileNameW(nullptr, path, 32767);
+
+				return length > 0 && length < 32767 ? String(path) : String();
+			}
+
+			bool SetWorkingFolder(const String &folder) override
+			{
+				return SetCurrentDirectoryW(folder.Wide()) != 0;
+			}
+
 			UnsignedInt GetTickCount() override	{ return ::GetTickCount(); }
 			Int GetProcessId() override		{ return Int(GetCurrentProcessId()); }
 			String GetTempDirectory() override	{ return System::System::GetTempDirectory(); }

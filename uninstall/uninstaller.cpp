@@ -1,5 +1,6 @@
 #include "uninstaller.h"
 
+#include "install_log.h"
 #include "uninstall_script.h"
 
 #include <string>
@@ -117,8 +118,30 @@ String Tolvane::CleanupCommand(const String &folder)
 		.Append(" & rmdir ").Append(quote).Append(folder).Append(quote).Append(quote);
 }
 
-Int Tolvane::RunFirstInstance(UninstallSystem &system)
+Tolvane::Options Tolvane::RemovalOptions(const String &commandLine)
 {
+	String	 rest = commandLine.EndsWith("--temp") ? commandLine.Head(commandLine.Length() - 6) : commandLine;
+
+	if (rest.StartsWith("--wait "))
+	{
+		Int	 at = 7;
+
+		while (at < rest.Length() && rest[at] >= '0' && rest[at] <= '9') at++;
+
+		rest = rest.Tail(rest.Length() - at);
+	}
+
+	Options	 options = ParseOptions(rest, false);
+
+	return options.refused != 0 ? Options() : options;
+}
+
+Int Tolvane::RunFirstInstance(UninstallSystem &system, const Options &options)
+{
+	InstallLog	 log;
+
+	if (options.logFile != 0) log.Open(options.logFile);
+
 	struct Copy
 	{
 		String		 source;
@@ -127,6 +150,20 @@ Int Tolvane::RunFirstInstance(UninstallSystem &system)
 	};
 
 	std::vector<Copy> copies = { { InstalledUninstaller(), "uninstall.exe", {} }, { "smooth.dll", "smooth.dll", {} }, { InstalledScript(), "uninstall.xml", {} } };
+
+	/* The list of installed programs starts us in a folder of its own; we
+	 * live in <installation>\uninstall, so the installation folder is the
+	 * one above our own.
+	 */
+	if (!File(InstalledScript()).Exists())
+	{
+		String	 program = system.GetProgramFile();
+		Int	 last	 = Path::LastNativeSeparator(program);
+		String	 own	 = last > 0 ? program.Head(last) : String();
+		Int	 above	 = Path::LastNativeSeparator(own);
+
+		if (above > 0 && File(Path::Join(own.Head(above), InstalledScript())).Exists()) system.SetWorkingFolder(own.Head(above));
+	}
 
 	String	 application = ReadScriptApplication(InstalledScript());
 	String	 version     = ReadScriptVersion(InstalledScript());
@@ -138,12 +175,14 @@ Int Tolvane::RunFirstInstance(UninstallSystem &system)
 	{
 		if (ReadWhole(copy.source, copy.bytes)) continue;
 
-		system.ShowMessage(WrongFolderText, UninstallerCaption(application), BOX_OK, ICON_EXCLAMATION);
+		log.Write(String("FAILED ").Append(copy.source).Append(": cannot be read here; not an installation folder"));
 
-		return 0;
+		if (!options.silent) system.ShowMessage(WrongFolderText, UninstallerCaption(application), BOX_OK, ICON_EXCLAMATION);
+
+		return EXIT_NO_SCRIPT;
 	}
 
-	if (system.ShowMessage(QuestionText(application, version), UninstallerCaption(application), BOX_YESNO, ICON_QUESTION) != ANSWER_YES) return 0;
+	if (!options.silent && system.ShowMessage(QuestionText(application, version), UninstallerCaption(application), BOX_YESNO, ICON_QUESTION) != ANSWER_YES) return EXIT_OK;
 
 	String	 folder = MakeFreshFolder(system.GetTempDirectory(), system.GetTickCount());
 	bool	 copied = folder != 0;
@@ -162,17 +201,29 @@ Int Tolvane::RunFirstInstance(UninstallSystem &system)
 			Directory(folder).Delete();
 		}
 
-		system.ShowMessage("The uninstaller could not copy itself to the temporary folder. Nothing was removed.", UninstallerCaption(application), BOX_OK, ICON_EXCLAMATION);
+		log.Write("FAILED the uninstaller could not copy itself to the temporary folder");
 
-		return 0;
+		if (!options.silent) system.ShowMessage("The uninstaller could not copy itself to the temporary folder. Nothing was removed.", UninstallerCaption(application), BOX_OK, ICON_EXCLAMATION);
+
+		return EXIT_FAILED;
 	}
 
-	String	 parameters = String("--wait ").Append(String::FromInt(system.GetProcessId())).Append(" --temp");
+	String	 parameters = String("--wait ").Append(String::FromInt(system.GetProcessId()));
 
-	system.StartProgram(Path::Join(folder, "uninstall.exe"), parameters, folder);
+	if (options.silent)	    parameters.Append(" /S");
+	if (options.logFile != 0) parameters.Append(" \"/LOG=").Append(options.logFile).Append("\"");
+
+	parameters.Append(" --temp");
+
+	/* The copy appends to the log from here on. */
+	log.Write(String("relocated to ").Append(folder));
+	log = InstallLog();
+
+	if (!system.StartProgram(Path::Join(folder, "uninstall.exe"), parameters, folder)) return EXIT_FAILED;
+
 	system.WriteRunOnce(String("removeTempFiles").Append(String::FromInt(system.GetTickCount())), CleanupCommand(folder));
 
-	return 0;
+	return EXIT_OK;
 }
 
 void Tolvane::RunRemovalInstance(UninstallSystem &system, const String &commandLine)
@@ -181,18 +232,54 @@ void Tolvane::RunRemovalInstance(UninstallSystem &system, const String &commandL
 
 	if (firstInstance != 0) system.WaitForProcess(firstInstance, FirstInstanceWait);
 
+	Options		 options = RemovalOptions(commandLine);
+	InstallLog	 log;
+
+	if (options.logFile != 0) log.Open(options.logFile, true);
+
 	RemovalList	 list;
 
-	if (!ReadRemovalList("uninstall.xml", list)) return;
+	if (!ReadRemovalList("uninstall.xml", list))
+	{
+		log.Write("FAILED uninstall.xml: no uninstall script");
 
-	Remover		 remover;
+		return;
+	}
+
+	// Says what went and what stayed.
+	class LoggingRemover : public Remover
+	{
+		public:
+			explicit LoggingRemover(InstallLog &log) : log(log) { }
+
+			bool RemoveFile(const String &path) override	 { return Say(Remover::RemoveFile(path), "file", path); }
+			bool RemoveFolder(const String &path) override	 { return Say(Remover::RemoveFolder(path), "folder", path); }
+		private:
+			bool Say(bool removed, const char *what, const String &path)
+			{
+				log.Write(String(removed ? "removed " : "kept ").Append(what).Append(" ").Append(path));
+
+				return removed;
+			}
+
+			InstallLog	&log;
+	} remover(log);
 
 	Tolvane::RunRemoval(list, remover);
+
+	for (const String &key : list.registryKeys)
+	{
+		String	 name = UninstallEntryName(key);
+
+		if (name != 0) log.Write(String(system.DeleteUninstallEntry(name) ? "unregistered " : "kept ").Append(key));
+	}
 
 	String	 application = ReadScriptApplication("uninstall.xml");
 	String	 version     = ReadScriptVersion("uninstall.xml");
 
-	system.ShowMessage(ReportText(application, version), UninstallerCaption(application), BOX_OK, ICON_EXCLAMATION);
+	log.Write("done");
+
+	if (!options.silent) system.ShowMessage(ReportText(application, version), UninstallerCaption(application), BOX_OK, ICON_EXCLAMATION);
 
 	File("uninstall.xml").Delete();
 }

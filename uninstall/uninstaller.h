@@ -10,6 +10,8 @@
 
 #include <smooth.h>
 
+#include "command_line.h"
+
 namespace Tolvane
 {
 	// Message box buttons and icons as the system numbers them.
@@ -36,6 +38,13 @@ namespace Tolvane
 			// Waits at most milliseconds for the process to end (at once when it
 			// is not running).
 			virtual void		 WaitForProcess(smooth::Int processId, smooth::Int milliseconds) = 0;
+			// Removes a program's entry (a key name) from the machine's list of
+			// installed programs; false when it stays.
+			virtual bool		 DeleteUninstallEntry(const smooth::String &name) = 0;
+			// The full path of this program's own file.
+			virtual smooth::String	 GetProgramFile() = 0;
+			// Makes folder the working folder; false when it cannot be.
+			virtual bool		 SetWorkingFolder(const smooth::String &folder) = 0;
 			virtual smooth::UnsignedInt GetTickCount() = 0;
 			virtual smooth::Int	 GetProcessId() = 0;
 			// The temporary folder, ending with a separator.
@@ -67,13 +76,24 @@ namespace Tolvane
 	smooth::String	 CleanupCommand(const smooth::String &folder);
 
 	// The first instance in the current working folder: the installation
-	// folder. Returns 0.
-	smooth::Int	 RunFirstInstance(UninstallSystem &system);
+	// folder. Started elsewhere (from the list of installed programs, say),
+	// it finds the installation folder from its own place in it and works
+	// there. Silent (/S): no question, and the copy shows no report; /LOG=
+	// goes on to the copy. Returns EXIT_OK once the copy runs (or after No),
+	// EXIT_NO_SCRIPT when there is no installation to remove here and
+	// EXIT_FAILED when the copy could not be made or started.
+	smooth::Int	 RunFirstInstance(UninstallSystem &system, const Options &options = Options());
+
+	// The options the first instance handed on to the copy, read from the
+	// copy's command line ("--wait ID /S /LOG=FILE --temp"); none for a
+	// command line that merely ends with "--temp".
+	Options		 RemovalOptions(const smooth::String &commandLine);
 
 	// The removal in the current working folder (the temporary folder, or
 	// wherever a command line ending with "--temp" started us): waits for the
 	// first instance named in commandLine, applies the script, reports, and
-	// deletes the script copy. Nothing is removed or shown when the script
-	// cannot be loaded.
+	// deletes the script copy; the program's entry in the list of installed
+	// programs goes with the files. Nothing is removed or shown when the
+	// script cannot be loaded.
 	void		 RunRemovalInstance(UninstallSystem &system, const smooth::String &commandLine);
 }

@@ -1,5 +1,6 @@
 #include "uninstaller.h"
 #include "test_support.h"
+#include "uninstall_script.h"
 
 #include <gtest/gtest.h>
 
@@ -35,6 +36,18 @@ namespace
 		{
 			EXPECT_EQ(l.temp, Tolvane::IsTempStart(l.line)) << l.line;
 			EXPECT_EQ(l.wait, Tolvane::WaitedProcess(l.line)) << l.line;
+		}
+
+		struct { const char *line; bool silent; const char *log; } handed[] = {
+			{ "--wait 12 /S \"/LOG=C:\\a b.log\" --temp", true, "C:\\a b.log" },
+			{ "--wait 12 --temp", false, "" },
+			{ "C:\\some path --temp", false, "" },
+		};
+
+		for (const auto &h : handed)
+		{
+			EXPECT_EQ(h.silent, Tolvane::RemovalOptions(h.line).silent) << h.line;
+			EXPECT_EQ(h.log, Tolvane::RemovalOptions(h.line).logFile.ToUTF8()) << h.line;
 		}
 
 		String	 folder = Path::Join("C:", "Temp dir&(x)^");
@@ -88,10 +101,16 @@ namespace
 				return true;
 			}
 			void WaitForProcess(Int processId, Int milliseconds) override { calls.push_back("wait " + std::to_string(processId)); }
+			bool DeleteUninstallEntry(const String &name) override	{ calls.push_back("unregister " + name.ToUTF8()); return true; }
+			String GetProgramFile() override			{ return program; }
+			bool SetWorkingFolder(const String &folder) override	{ std::filesystem::current_path(folder.ToUTF8()); return true; }
+			String				 program;
 			UnsignedInt GetTickCount() override	{ return 1234; }
 			Int GetProcessId() override		{ return 4242; }
 			String GetTempDirectory() override	{ return temp; }
 	};
+
+	String InstalledUninstallerName() { return Path::Join("uninstall", "uninstall.exe"); }
 
 	// An installed product in a scratch folder, which is the working folder
 	// while the test runs.
@@ -125,6 +144,7 @@ namespace
 				       "<file>" + Path::Join(install, "app.txt").ToUTF8() + "</file><file>" + Path::Join(install, "smooth.dll").ToUTF8() + "</file>"
 				       "<directory>" + Path::Join(install, "uninstall").ToUTF8() + "</directory>"
 				       "<file>" + Path::Join(install, Path::Join("uninstall", "uninstall.exe")).ToUTF8() + "</file>"
+				       "<registry>" + std::string(Tolvane::UninstallKeyPath) + "App</registry><registry>HKEY_LOCAL_MACHINE\\Software\\Other</registry>"
 				       "<file>" + Path::Join(install, Path::Join("uninstall", "uninstall.xml")).ToUTF8() + "</file></UninstallScript>";
 			}
 	};
@@ -133,12 +153,18 @@ namespace
 	{
 		String	 copy = String(temp).Append("1234");
 
-		struct { const char *name; Int answer; const char *missing; std::vector<std::string> calls; } cases[] = {
-			{ "No", 7, nullptr, { "message App Uninstaller: " + Tolvane::QuestionText("App", "1.0").ToUTF8() + " 4/32514" } },
-			{ "started elsewhere", 6, "smooth.dll", { "message App Uninstaller: " + std::string(Tolvane::WrongFolderText) + " 0/32515" } },
-			{ "Yes", 6, nullptr, { "message App Uninstaller: " + Tolvane::QuestionText("App", "1.0").ToUTF8() + " 4/32514",
+		String	 silentCopy = String(temp).Append("1234_1");
+		String	 logFile    = scratch.Path("u.log");
+
+		struct { const char *name; const char *line; Int answer; const char *missing; Int exit; std::vector<std::string> calls; } cases[] = {
+			{ "No", "", 7, nullptr, 0, { "message App Uninstaller: " + Tolvane::QuestionText("App", "1.0").ToUTF8() + " 4/32514" } },
+			{ "started elsewhere", "", 6, "smooth.dll", 3, { "message App Uninstaller: " + std::string(Tolvane::WrongFolderText) + " 0/32515" } },
+			{ "silent elsewhere", "/S", 6, "smooth.dll", 3, {} },
+			{ "Yes", "", 6, nullptr, 0, { "message App Uninstaller: " + Tolvane::QuestionText("App", "1.0").ToUTF8() + " 4/32514",
 					      "start " + Path::Join(copy, "uninstall.exe").ToUTF8() + " --wait 4242 --temp in " + copy.ToUTF8(),
 					      "runonce removeTempFiles1234 = " + Tolvane::CleanupCommand(copy).ToUTF8() } },
+			{ "silent", "/S", 7, nullptr, 0, { "start " + Path::Join(silentCopy, "uninstall.exe").ToUTF8() + " --wait 4242 /S \"/LOG=" + logFile.ToUTF8() + "\" --temp in " + silentCopy.ToUTF8(),
+						       "runonce removeTempFiles1234 = " + Tolvane::CleanupCommand(silentCopy).ToUTF8() } },
 		};
 
 		for (const auto &c : cases)
@@ -146,17 +172,29 @@ namespace
 			system.calls.clear();
 			system.answers = { c.answer };
 
-			if (c.missing != nullptr) std::filesystem::rename(c.missing, "moved");
+			// Started from the list of installed programs: another working
+			// folder; the program finds the installation from its own place.
+			system.program = Path::Join(install, InstalledUninstallerName());
+			std::filesystem::current_path(scratch.Root().ToUTF8());
 
-			EXPECT_EQ(0, Tolvane::RunFirstInstance(system));
+			if (c.missing != nullptr) std::filesystem::rename(Path::Join(install, c.missing).ToUTF8(), Path::Join(install, "moved").ToUTF8());
+
+			Tolvane::Options options = Tolvane::ParseOptions(c.line, false);
+
+			if (options.silent) options.logFile = logFile;
+
+			EXPECT_EQ(c.exit, Tolvane::RunFirstInstance(system, options)) << c.name;
 			EXPECT_EQ(c.calls, system.calls) << c.name;
 
-			if (c.missing != nullptr) std::filesystem::rename("moved", c.missing);
+			std::filesystem::current_path(install.ToUTF8());
+
+			if (c.missing != nullptr) std::filesystem::rename(Path::Join(install, "moved").ToUTF8(), Path::Join(install, c.missing).ToUTF8());
 
 			// Nothing of the installation is touched by the first instance.
 			EXPECT_TRUE(File("app.txt").Exists()) << c.name;
-			EXPECT_EQ(c.calls.size() == 3, Directory(copy).Exists()) << c.name;
 		}
+
+		EXPECT_NE(std::string::npos, scratch.Read("u.log").find("relocated to " + silentCopy.ToUTF8())) << scratch.Read("u.log");
 
 		EXPECT_EQ((std::vector<String>{ "smooth.dll", "uninstall.exe", "uninstall.xml" }), Directory(copy).GetFiles());
 		EXPECT_EQ("MZ program", scratch.Read(Path::Join("tmp-1234", "uninstall.exe")));
@@ -173,10 +211,21 @@ namespace
 
 		Tolvane::RunRemovalInstance(system, "--wait 77 --temp");
 
-		EXPECT_EQ((std::vector<std::string>{ "wait 77", "message App Uninstaller: " + Tolvane::ReportText("App", "1.0").ToUTF8() + " 0/32515" }), system.calls);
+		EXPECT_EQ((std::vector<std::string>{ "wait 77", "unregister App", "message App Uninstaller: " + Tolvane::ReportText("App", "1.0").ToUTF8() + " 0/32515" }), system.calls);
 		EXPECT_EQ((std::vector<String>{ "user.txt" }), Directory(install).GetFiles()) << "exactly what the script lists goes";
 		EXPECT_TRUE(Directory(install).GetDirectories().empty());
 		EXPECT_FALSE(File("uninstall.xml").Exists());
+
+		// Silent: no report, and the log says what went and what stayed.
+		system.calls.clear();
+		scratch.Write(Path::Join("tmp-9", "uninstall.xml"), Script());
+		scratch.Write(Path::Join("install", "app.txt"), "again");
+		Tolvane::RunRemovalInstance(system, String("--wait 5 /S \"/LOG=").Append(scratch.Path("r.log")).Append("\" --temp"));
+
+		EXPECT_EQ((std::vector<std::string>{ "wait 5", "unregister App" }), system.calls);
+		EXPECT_FALSE(File(Path::Join(install, "app.txt")).Exists());
+		EXPECT_NE(std::string::npos, scratch.Read("r.log").find("removed file " + Path::Join(install, "app.txt").ToUTF8()));
+		EXPECT_NE(std::string::npos, scratch.Read("r.log").find("kept folder " + install.ToUTF8()));
 
 		// Without a readable script nothing is removed and nothing shown.
 		system.calls.clear();

@@ -26,11 +26,13 @@ namespace EngineTest
 			std::map<smooth::Int, String> folders;		// the special folders it knows
 			std::vector<smooth::Int> asked;			// folders asked for, in order
 			std::vector<std::string> links;			// "link|target|working folder"
+			std::map<std::string, Tolvane::UninstallEntry> entries;	// the list of installed programs
 
 			smooth::Int	 GetPlatformId() override	{ return platformId; }
 			bool		 GetSpecialFolder(smooth::Int folder, String &path) override;
 			String		 GetProgramFilesFolder() override	{ return "C:\\Program Files\\"; }
 			String		 CreateShellLink(const String &target, const String &link, const String &workingFolder) override;
+			String		 WriteUninstallEntry(const String &key, const Tolvane::UninstallEntry &entry) override { entries[key.ToUTF8()] = entry; return String(); }
 	};
 
 	class RecordingBar : public Tolvane::ProgressBar

@@ -3,6 +3,8 @@
 #include <archive.h>
 
 #include <cstring>
+#include <ctime>
+#include <cwctype>
 #include <vector>
 
 using namespace smooth;
@@ -15,6 +17,21 @@ namespace Tolvane
 void Tolvane::UpdateFileProgress(int value)
 {
 	if (fileProgressbar != nullptr) fileProgressbar->SetValue(value / 10);
+}
+
+Tolvane::InstallChoices Tolvane::DefaultChoices(const Configuration &config, SystemInterface &system)
+{
+	InstallChoices	 choices;
+
+	choices.targetFolder = system.GetProgramFilesFolder().Append(config.defaultDir);
+
+	for (Int i = 0; i < config.components.Length(); i++) choices.selected.push_back(config.components.GetNth(i)->mode != COMPONENT_OPTIONAL);
+
+	choices.createStartMenu	  = true;
+	choices.createDesktop	  = true;
+	choices.createQuickLaunch = false;
+
+	return choices;
 }
 
 Int Tolvane::TotalAfterComponent(Int index, Int components, Int libraryCopies)
@@ -72,6 +89,33 @@ namespace
 	// Names of entries are read through a buffer of this many characters; a
 	// longer name cannot be read and is not installed.
 	const int NameBufferSize = 2048;
+
+	// Whether an entry name is the uninstaller's place below the target
+	// folder (file names do not tell case apart on Windows).
+	bool IsUninstaller(const String &name)
+	{
+		std::wstring	 text = ZBK::NormaliseName(name).WideString();
+
+		for (wchar_t &c : text) c = towlower(c);
+
+		return text == L"uninstall/uninstall.exe";
+	}
+
+	String Quoted(const String &text)
+	{
+		return String("\"").Append(text).Append("\"");
+	}
+
+	String Today()
+	{
+		std::time_t	 now = std::time(nullptr);
+		std::tm		*local = std::localtime(&now);
+		char		 text[16] = { 0 };
+
+		if (local != nullptr) std::strftime(text, sizeof(text), "%Y%m%d", local);
+
+		return text;
+	}
 }
 
 Tolvane::InstallRun::InstallRun(const Configuration &config, const InstallChoices &choices, SystemInterface &system, ProgressBar &fileBar, ProgressBar &totalBar)
@@ -82,6 +126,13 @@ Tolvane::InstallRun::InstallRun(const Configuration &config, const InstallChoice
 void Tolvane::InstallRun::Fail(const String &path, const String &cause)
 {
 	failures.push_back({ path, cause });
+
+	Note("FAILED", String(path).Append(": ").Append(cause));
+}
+
+void Tolvane::InstallRun::Note(const String &what, const String &path)
+{
+	if (log != nullptr) log->Write(String(what).Append(" ").Append(path));
 }
 
 bool Tolvane::InstallRun::MakeFolder(UninstallScript &script, const String &path)
@@ -90,7 +141,11 @@ bool Tolvane::InstallRun::MakeFolder(UninstallScript &script, const String &path
 
 	Directory	 folder(path, String());
 
-	if (!folder.Exists()) script.RecordDirectory(path);
+	if (!folder.Exists())
+	{
+		script.RecordDirectory(path);
+		Note("folder", path);
+	}
 
 	if (folder.Create() != Success() || !folder.Exists())
 	{
@@ -104,6 +159,39 @@ bool Tolvane::InstallRun::MakeFolder(UninstallScript &script, const String &path
 	return true;
 }
 
+String Tolvane::InstallRun::GetEntryName(const String &appName)
+{
+	String	 name = appName;
+
+	for (Int i = 0; i < name.Length(); i++) if (name[i] == '\\' || name[i] < 32) name[i] = '_';
+
+	return name;
+}
+
+void Tolvane::InstallRun::Register(const String &scriptFile)
+{
+	String		 uninstaller = Join(Join(target, "uninstall"), "uninstall.exe");
+	UninstallEntry	 entry;
+	Int64		 scriptSize = File(scriptFile).GetFileSize();
+	Int64		 library    = libraryInstalled ? File(Join(Join(target, "uninstall"), "smooth.dll")).GetFileSize() : 0;
+	Int64		 bytes	    = installedBytes + (scriptSize > 0 ? scriptSize : 0) + (library > 0 ? library : 0);
+
+	entry.displayName	   = config.appName;
+	entry.displayVersion	   = config.appVersion;
+	entry.publisher		   = config.companyName;
+	entry.installLocation	   = target;
+	entry.uninstallString	   = Quoted(uninstaller);
+	entry.quietUninstallString = String(Quoted(uninstaller)).Append(" /S");
+	entry.displayIcon	   = uninstaller;
+	entry.installDate	   = installDate != 0 ? installDate : Today();
+	entry.estimatedSize	   = UnsignedInt((bytes + 1023) / 1024);
+
+	String	 cause = system.WriteUninstallEntry(GetEntryName(config.appName), entry);
+
+	if (cause != 0) Fail(String(UninstallKeyPath).Append(GetEntryName(config.appName)), cause);
+	else		Note("registered", String(UninstallKeyPath).Append(GetEntryName(config.appName)));
+}
+
 Int Tolvane::InstallRun::Run()
 {
 	target = Directory(choices.targetFolder, String()).GetPath();
@@ -112,6 +200,8 @@ Int Tolvane::InstallRun::Run()
 	Int	 libraryCopies = config.copySmoothDll ? 1 : 0;
 
 	UninstallScript	 script(config.appName, config.appVersion);
+
+	Note("installing", String(config.appName).Append(" ").Append(config.appVersion).Append(" into ").Append(target));
 
 	MakeFolder(script, target);
 
@@ -132,12 +222,38 @@ Int Tolvane::InstallRun::Run()
 
 		String	 folder = Join(target, "uninstall");
 		String	 file	= Join(folder, "uninstall.xml");
+		String	 entry	= GetEntryName(config.appName);
+
+		/* With an uninstaller and a script to drive it, the product goes into
+		 * the machine's list of installed programs; the script names the
+		 * entry so that the uninstaller takes it out again.
+		 */
+		bool	 registering = uninstallerInstalled && entry != 0;
+
+		if (registering) script.RecordRegistryKey(String(UninstallKeyPath).Append(entry));
 
 		MakeFolder(script, folder);
+
+		/* The list of installed programs starts the uninstaller in a folder
+		 * of its own, where the loader would not find the platform library
+		 * beside the installed files: it gets a copy beside itself.
+		 */
+		if (registering && libraryInstalled)
+		{
+			String	 library = Join(folder, "smooth.dll");
+
+			script.RecordFile(library);
+
+			if (File(Join(target, "smooth.dll")).Copy(File(library)) != Success()) Fail(library, String("cannot copy the platform library (").Append(LastErrorText()).Append(")"));
+			else									    Note("file", library);
+		}
 
 		script.RecordFile(file);
 
 		if (script.Save(file) != Success()) Fail(file, String("cannot save the uninstall script (").Append(LastErrorText()).Append(")"));
+		else				    Note("uninstall script", file);
+
+		if (registering) Register(file);
 	}
 
 	return Success();
@@ -162,6 +278,7 @@ void Tolvane::InstallRun::InstallComponent(UninstallScript &script, Int index, I
 	 * hear about.
 	 */
 	if (ZBK::GetLastStatus(archive) != ZBK::Status::Ok) Fail(component->archive, ZBK::StatusText(ZBK::GetLastStatus(archive)));
+	else						    Note("component", String(component->id).Append(" from ").Append(component->archive));
 
 	std::vector<String>	 names;
 	Int			 count = ZBK::GetNumberOfFiles(archive);
@@ -217,7 +334,18 @@ void Tolvane::InstallRun::InstallComponent(UninstallScript &script, Int index, I
 
 		script.RecordFile(destination);
 
-		if (!ZBK::ExtractFile(archive, name.Wide(), destination.Wide())) Fail(destination, ZBK::StatusText(ZBK::GetLastStatus(archive)));
+		if (!ZBK::ExtractFile(archive, name.Wide(), destination.Wide()))
+		{
+			Fail(destination, ZBK::StatusText(ZBK::GetLastStatus(archive)));
+
+			continue;
+		}
+
+		installedBytes += ZBK::GetFileSize(archive, n);
+
+		Note("file", destination);
+
+		if (component->subdir == "." && IsUninstaller(name)) uninstallerInstalled = true;
 	}
 
 	ZBK::CloseArchive(archive);
@@ -285,7 +413,12 @@ void Tolvane::InstallRun::CopyLibrary(UninstallScript &script, Int components)
 		last = percent;
 	}
 
-	if (output.Close() != Success()) Fail(destination, String("cannot write the platform library (").Append(LastErrorText()).Append(")"));
+	if (output.Close() != Success()) { Fail(destination, String("cannot write the platform library (").Append(LastErrorText()).Append(")")); return; }
+
+	installedBytes	 += size;
+	libraryInstalled  = true;
+
+	Note("file", destination);
 }
 
 bool Tolvane::InstallRun::LinkAllowed(const Link &link) const
@@ -369,6 +502,7 @@ Int Tolvane::InstallRun::CreateLinks(UninstallScript &script)
 		String	 cause = system.CreateShellLink(Join(target, link->file), path, target);
 
 		if (cause != 0) Fail(path, cause);
+		else		Note("shortcut", path);
 	}
 
 	return Success();

@@ -11,6 +11,7 @@
 #pragma once
 
 #include "configuration.h"
+#include "install_log.h"
 #include "system_interface.h"
 #include "uninstall_script.h"
 
@@ -30,6 +31,12 @@ namespace Tolvane
 
 		bool IsSelected(smooth::Int index) const { return index >= 0 && size_t(index) < selected.size() && selected[size_t(index)]; }
 	};
+
+	// What the pages propose before anyone touches them: the Program Files
+	// folder followed by the script's default folder, the required and
+	// default components, Start-menu and desktop shortcuts (Quick Launch
+	// starts unticked).
+	InstallChoices	 DefaultChoices(const Configuration &config, SystemInterface &system);
 
 	// A progress bar running from 0 to 100.
 	class ProgressBar
@@ -89,13 +96,27 @@ namespace Tolvane
 			// Where the platform library is copied from: the installer's own
 			// copy in its working folder.
 			smooth::String	 librarySource = "smooth.dll";
+
+			// The name of a product's entry in the machine's list of installed
+			// programs: its name, the same for every version, so that a newer
+			// version replaces the older one's entry. Empty without a name.
+			static smooth::String GetEntryName(const smooth::String &appName);
+
+			// Where every step, path and failure is written as it happens (not
+			// owned; none when null).
+			InstallLog	*log = nullptr;
+
+			// Today's date as the list wants it (YYYYMMDD); a test may fix it.
+			smooth::String	 installDate;
 		private:
 			void		 Fail(const smooth::String &path, const smooth::String &cause);
+			void		 Note(const smooth::String &what, const smooth::String &path);
 			// Records a folder when it is new, then creates it; false when it
 			// does not exist afterwards.
 			bool		 MakeFolder(UninstallScript &script, const smooth::String &path);
 			void		 InstallComponent(UninstallScript &script, smooth::Int index, smooth::Int components, smooth::Int libraryCopies);
 			void		 CopyLibrary(UninstallScript &script, smooth::Int components);
+			void		 Register(const smooth::String &scriptFile);
 			smooth::String	 LinkFolder(const Link &link, UninstallScript &script, bool &usable);
 			bool		 LinkAllowed(const Link &link) const;
 
@@ -110,5 +131,11 @@ namespace Tolvane
 			// archive of thousands of files in a few folders need not ask the
 			// file system about the same folder thousands of times.
 			std::set<std::wstring>	 knownFolders;
+			// What the run wrote, for the list of installed programs: the bytes
+			// of every file it installed, and whether the uninstaller is among
+			// them (the entry "uninstall/uninstall.exe" in the target folder).
+			smooth::Int64		 installedBytes = 0;
+			bool			 uninstallerInstalled = false;
+			bool			 libraryInstalled = false;
 	};
 }

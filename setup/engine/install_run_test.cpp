@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <iterator>
 #include <memory>
 
@@ -236,5 +237,61 @@ namespace
 		}
 
 		EXPECT_EQ(0u, Directory(system.folders[23]).GetDirectories().size()) << "no group folder without a group name";
+	}
+
+	TEST_F(RunTest, AnInstalledUninstallerRegistersTheProduct)
+	{
+		WriteArchive(Archive("core.zbk"), { { "app.exe", std::string(3000, 'a') }, { "Uninstall/Uninstall.exe", std::string(2000, 'u') } });
+		WriteArchive(Archive("sub.zbk"), { { "uninstall/uninstall.exe", "u" } });
+
+		struct { const char *name, *archive, *subdir; bool log; bool registered; } cases[] = {
+			{ "uninstaller in the target folder", "core.zbk", ".", true, true },
+			{ "uninstaller in a component folder", "sub.zbk", "x", true, false },
+			{ "no uninstall script", "core.zbk", ".", false, false },
+		};
+
+		for (const auto &c : cases)
+		{
+			system.entries.clear();
+			Load(std::string("<component id=\"c\" subdir=\"") + c.subdir + "\"><archive>" + Archive(c.archive).ToUTF8() + "</archive><file>smooth.dll</file></component>", "", c.log);
+			scratch.Write("smooth.dll", std::string(700, 'd'));
+			choices.selected = { true };
+			choices.targetFolder = scratch.Path(c.name);
+
+			Tolvane::InstallRun	 run(*configuration, choices, system, fileBar, totalBar);
+
+			run.installDate = "20261207";
+			run.librarySource = scratch.Path("smooth.dll");
+			run.Run();
+
+			EXPECT_TRUE(run.GetFailures().empty()) << c.name;
+			ASSERT_EQ(c.registered ? 1u : 0u, system.entries.size()) << c.name;
+
+			if (!c.registered) continue;
+
+			String	 t = choices.targetFolder, uninstaller = In(In(t, "uninstall"), "uninstall.exe"), script = In(In(t, "uninstall"), "uninstall.xml");
+			const Tolvane::UninstallEntry &entry = system.entries["App"];
+
+			EXPECT_EQ("App", entry.displayName.ToUTF8());
+			EXPECT_EQ("1.2", entry.displayVersion.ToUTF8());
+			EXPECT_EQ(t.ToUTF8(), entry.installLocation.ToUTF8());
+			EXPECT_EQ("\"" + uninstaller.ToUTF8() + "\"", entry.uninstallString.ToUTF8());
+			EXPECT_EQ("\"" + uninstaller.ToUTF8() + "\" /S", entry.quietUninstallString.ToUTF8());
+			EXPECT_EQ(uninstaller.ToUTF8(), entry.displayIcon.ToUTF8());
+			EXPECT_EQ("20261207", entry.installDate.ToUTF8());
+			EXPECT_EQ(UnsignedInt((5000 + 700 + 700 + File(script).GetFileSize() + 1023) / 1024), entry.estimatedSize);
+			// Started from the list, the uninstaller finds the library beside itself.
+			EXPECT_EQ(std::string(700, 'd'), scratch.Read(In(c.name, In("uninstall", "smooth.dll"))));
+
+			// The script names the entry before its own folder and itself.
+			std::vector<std::string> lines = ScriptEntries(script);
+
+			auto	 registry = std::find(lines.begin(), lines.end(), "registry HKEY_LOCAL_MACHINE\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\App");
+
+			ASSERT_NE(lines.end(), registry);
+			EXPECT_GE(size_t(registry - lines.begin()) + 4, lines.size());
+			EXPECT_EQ("file " + In(In(t, "uninstall"), "smooth.dll").ToUTF8(), lines[lines.size() - 2]);
+			EXPECT_EQ("file " + script.ToUTF8(), lines.back());
+		}
 	}
 }

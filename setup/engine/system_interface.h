@@ -7,6 +7,8 @@
 
 #include <smooth.h>
 
+#include "uninstall_script.h"
+
 namespace Tolvane
 {
 	// Special folder identifiers as the shell numbers them.
@@ -23,6 +25,20 @@ namespace Tolvane
 	// Longest path a shortcut file may have, terminator excluded: the shell's
 	// path buffers hold 260 characters with the terminator.
 	const smooth::Int MAX_LINK_PATH			= 259;
+
+	// One program's entry in that list.
+	struct UninstallEntry
+	{
+		smooth::String		 displayName;
+		smooth::String		 displayVersion;
+		smooth::String		 publisher;
+		smooth::String		 installLocation;
+		smooth::String		 uninstallString;
+		smooth::String		 quietUninstallString;
+		smooth::String		 displayIcon;
+		smooth::String		 installDate;		// YYYYMMDD
+		smooth::UnsignedInt	 estimatedSize = 0;	// kilobytes
+	};
 
 	class SystemInterface
 	{
@@ -46,6 +62,11 @@ namespace Tolvane
 			// workingFolder. Returns an empty text on success, else the cause
 			// (nothing is left at link then, unless the system left it).
 			virtual smooth::String	 CreateShellLink(const smooth::String &target, const smooth::String &link, const smooth::String &workingFolder) = 0;
+
+			// Creates or replaces the entry name (a key directly below
+			// UninstallKeyPath) in the machine's list of installed programs with exactly these
+			// values. Returns an empty text on success, else the cause.
+			virtual smooth::String	 WriteUninstallEntry(const smooth::String &key, const UninstallEntry &entry) = 0;
 	};
 
 	// The running system's implementation (Windows builds only).

@@ -72,6 +72,16 @@ namespace
 		return result;
 	}
 
+	bool SetText(HKEY key, const wchar_t *name, const String &value)
+	{
+		return RegSetValueExW(key, name, 0, REG_SZ, (const BYTE *) value.Wide(), DWORD(value.Length() * 2 + 2)) == ERROR_SUCCESS;
+	}
+
+	bool SetNumber(HKEY key, const wchar_t *name, DWORD value)
+	{
+		return RegSetValueExW(key, name, 0, REG_DWORD, (const BYTE *) &value, sizeof(value)) == ERROR_SUCCESS;
+	}
+
 	class WindowsSystem : public Tolvane::SystemInterface
 	{
 		public:
@@ -184,6 +194,25 @@ namespace
 				if (FAILED(result)) return ErrorText(result);
 
 				return String();
+			}
+
+			String WriteUninstallEntry(const String &name, const Tolvane::UninstallEntry &entry) override
+			{
+				String	 path = String("Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\").Append(name);
+				HKEY	 key  = nullptr;
+				LONG	 result = RegCreateKeyExW(HKEY_LOCAL_MACHINE, path.Wide(), 0, nullptr, 0, KEY_SET_VALUE, nullptr, &key, nullptr);
+
+				if (result != ERROR_SUCCESS) return String("cannot register the program (").Append(System::System::GetErrorText(result)).Append(")");
+
+				bool	 done = SetText(key, L"DisplayName", entry.displayName) && SetText(key, L"DisplayVersion", entry.displayVersion) &&
+						SetText(key, L"Publisher", entry.publisher) && SetText(key, L"InstallLocation", entry.installLocation) &&
+						SetText(key, L"UninstallString", entry.uninstallString) && SetText(key, L"QuietUninstallString", entry.quietUninstallString) &&
+						SetText(key, L"DisplayIcon", entry.displayIcon) && SetText(key, L"InstallDate", entry.installDate) &&
+						SetNumber(key, L"EstimatedSize", entry.estimatedSize) && SetNumber(key, L"NoModify", 1) && SetNumber(key, L"NoRepair", 1);
+
+				RegCloseKey(key);
+
+				return done ? String() : String("cannot write the program's registration");
 			}
 	};
 }

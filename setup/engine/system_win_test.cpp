@@ -119,3 +119,60 @@ namespace
 		EXPECT_NE("", Tolvane::GetSystem().CreateShellLink("C:\\x.exe", String(scratch.Root()).Append("\\no such folder\\x.lnk"), "C:\\").ToUTF8());
 	}
 }
+
+namespace
+{
+	TEST(WindowsSystem, UninstallEntryHoldsEveryValue)
+	{
+		Tolvane::UninstallEntry	 entry;
+
+		entry.displayName	   = L"Pebble \x03A9 Notes";
+		entry.displayVersion	   = "2.6";
+		entry.publisher		   = "Example Works";
+		entry.installLocation	   = "C:\\Program Files\\Pebble";
+		entry.uninstallString	   = "\"C:\\Program Files\\Pebble\\uninstall\\uninstall.exe\"";
+		entry.quietUninstallString = "\"C:\\Program Files\\Pebble\\uninstall\\uninstall.exe\" /S";
+		entry.displayIcon	   = "C:\\Program Files\\Pebble\\uninstall\\uninstall.exe";
+		entry.installDate	   = "20261207";
+		entry.estimatedSize	   = 1234;
+
+		String	 name = String("TolvaneTest").Append(String::FromInt(GetCurrentProcessId()));
+
+		ASSERT_EQ("", Tolvane::GetSystem().WriteUninstallEntry(name, entry).ToUTF8());
+
+		std::wstring	 path = L"Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\" + name.WideString();
+		HKEY		 key  = nullptr;
+
+		ASSERT_EQ(ERROR_SUCCESS, RegOpenKeyExW(HKEY_LOCAL_MACHINE, path.c_str(), 0, KEY_QUERY_VALUE, &key));
+
+		struct { const wchar_t *value; String text; } texts[] = {
+			{ L"DisplayName", entry.displayName }, { L"DisplayVersion", entry.displayVersion }, { L"Publisher", entry.publisher },
+			{ L"InstallLocation", entry.installLocation }, { L"UninstallString", entry.uninstallString },
+			{ L"QuietUninstallString", entry.quietUninstallString }, { L"DisplayIcon", entry.displayIcon }, { L"InstallDate", entry.installDate },
+		};
+
+		for (const auto &t : texts)
+		{
+			wchar_t	 value[512] = { 0 };
+			DWORD	 size = sizeof(value) - 2, type = 0;
+
+			EXPECT_EQ(ERROR_SUCCESS, RegQueryValueExW(key, t.value, nullptr, &type, (BYTE *) value, &size));
+			EXPECT_EQ(DWORD(REG_SZ), type);
+			EXPECT_EQ(t.text.WideString(), std::wstring(value)) << String(t.value).ToUTF8();
+		}
+
+		struct { const wchar_t *value; DWORD number; } numbers[] = { { L"EstimatedSize", 1234 }, { L"NoModify", 1 }, { L"NoRepair", 1 } };
+
+		for (const auto &n : numbers)
+		{
+			DWORD	 value = 0, size = sizeof(value), type = 0;
+
+			EXPECT_EQ(ERROR_SUCCESS, RegQueryValueExW(key, n.value, nullptr, &type, (BYTE *) &value, &size));
+			EXPECT_EQ(DWORD(REG_DWORD), type);
+			EXPECT_EQ(n.number, value);
+		}
+
+		RegCloseKey(key);
+		RegDeleteKeyW(HKEY_LOCAL_MACHINE, path.c_str());
+	}
+}

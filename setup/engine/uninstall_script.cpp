@@ -32,6 +32,33 @@ void Tolvane::UninstallScript::RecordFile(const String &path)
 	root->AddNode("file", path);
 }
 
+void Tolvane::UninstallScript::RecordRegistryKey(const String &key)
+{
+	root->AddNode("registry", key);
+}
+
+namespace Tolvane
+{
+	const char *const UninstallKeyPath = "HKEY_LOCAL_MACHINE\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\";
+}
+
+String Tolvane::UninstallEntryName(const String &key)
+{
+	String	 root = UninstallKeyPath;
+
+	/* A script can be edited by anyone who can write the installation
+	 * folder: only a program's own entry in the list may ever be removed by
+	 * it, never a key elsewhere or the list itself.
+	 */
+	if (key.Length() <= root.Length() || key.Head(root.Length()).Compare(root) != 0) return String();
+
+	String	 name = key.Tail(key.Length() - root.Length());
+
+	if (name.Find("\\") >= 0 || name == "." || name == "..") return String();
+
+	return name;
+}
+
 Int Tolvane::UninstallScript::Save(const String &fileName) const
 {
 	return document->SaveFile(fileName);
@@ -80,6 +107,7 @@ bool Tolvane::ReadRemovalList(const String &fileName, RemovalList &list)
 
 		if	(node->GetName() == "file")	 list.files.push_back(node->GetContent());
 		else if (node->GetName() == "directory") list.folders.push_back(node->GetContent());
+		else if (node->GetName() == "registry")	 list.registryKeys.push_back(node->GetContent());
 	}
 
 	return true;

@@ -28,6 +28,10 @@ namespace Tolvane
 			// entry (a file it writes or makes the uninstaller responsible for).
 			void		 RecordDirectory(const smooth::String &path);
 			void		 RecordFile(const smooth::String &path);
+			// Appends a "registry" entry: the full path of a key the run made
+			// in the machine's list of installed programs (UninstallKeyPath and
+			// the entry's name).
+			void		 RecordRegistryKey(const smooth::String &key);
 
 			// The root element; entries added to it directly are saved as well.
 			smooth::XML::Node *GetRootNode() const	{ return root; }
@@ -46,15 +50,24 @@ namespace Tolvane
 	smooth::String	 ReadScriptApplication(const smooth::String &fileName);
 	smooth::String	 ReadScriptVersion(const smooth::String &fileName);
 
+	// The machine's list of installed programs, as a "registry" entry
+	// starts: "HKEY_LOCAL_MACHINE\Software\Microsoft\Windows\CurrentVersion\Uninstall\".
+	extern const char *const UninstallKeyPath;
+
+	// The entry name of a key path directly below UninstallKeyPath (a name
+	// without '\'); empty for any other path, which no reader may touch.
+	smooth::String	 UninstallEntryName(const smooth::String &key);
+
 	// What a script asks to remove, in recording order.
 	struct RemovalList
 	{
 		std::vector<smooth::String>	 files;
 		std::vector<smooth::String>	 folders;
+		std::vector<smooth::String>	 registryKeys;
 	};
 
-	// Reads the root's direct "file" and "directory" children in document
-	// order; every other child is skipped. false, with the list empty, when
+	// Reads the root's direct "file", "directory" and "registry" children in
+	// document order; every other child is skipped. false, with the list empty, when
 	// the script cannot be loaded.
 	bool		 ReadRemovalList(const smooth::String &fileName, RemovalList &list);
 

@@ -99,4 +99,28 @@ namespace
 		EXPECT_EQ(0, Tolvane::RunRemoval(list, log));
 		EXPECT_EQ((std::vector<std::string>{ "file f2", "file f1", "folder d2", "folder d1" }), log.calls);
 	}
+
+	TEST(UninstallScript, OnlyAProgramsOwnEntryInTheListIsNamed)
+	{
+		std::string	 root = Tolvane::UninstallKeyPath;
+
+		struct { std::string key, name; } cases[] = {
+			{ root + "Pebble Notes", "Pebble Notes" },
+			{ root, "" },					// the list itself
+			{ root + "A\\B", "" },				// deeper
+			{ root + "..", "" },
+			{ "HKEY_LOCAL_MACHINE\\Software\\Other\\X", "" },
+			{ "HKEY_CURRENT_USER\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\X", "" },
+		};
+
+		for (const auto &c : cases) EXPECT_EQ(c.name, Tolvane::UninstallEntryName(String::FromUTF8(c.key)).ToUTF8()) << c.key;
+
+		smooth_test::ScratchFolder	 scratch;
+		Tolvane::RemovalList		 list;
+
+		scratch.Write("s.xml", "<UninstallScript><file>f</file><registry>" + root + "X</registry></UninstallScript>");
+
+		ASSERT_TRUE(Tolvane::ReadRemovalList(scratch.Path("s.xml"), list));
+		EXPECT_EQ((std::vector<String>{ String::FromUTF8(root + "X") }), list.registryKeys);
+	}
 }

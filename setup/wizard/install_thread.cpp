@@ -46,6 +46,7 @@ Int Tolvane::Tolvane::InstallThread(Threads::Thread *thread)
 	WindowBar	 allBar(totalBar);
 	InstallRun	 run(*config, choices, GetSystem(), fileBar, allBar);
 
+	run.log = installLog;
 	run.Run();
 
 	installFailures = run.GetFailures();

@@ -245,9 +245,77 @@ void Tolvane::Tolvane::ActivateWizard(long message, long wParam, long lParam)
 	}
 }
 
+namespace
+{
+	// A bar nobody sees.
+	class NoBar : public Tolvane::ProgressBar
+	{
+		public:
+			void SetValue(Int) override { }
+	};
+
+	// The installation with the pages' defaults and no window at all.
+	Int InstallSilently(const Tolvane::Options &options, Tolvane::InstallLog &log)
+	{
+		XML::Document	 script;
+
+		if (script.LoadFile("setup.xml") != Success())
+		{
+			log.Write("FAILED setup.xml: no setup script in the working folder");
+
+			return Tolvane::EXIT_NO_SCRIPT;
+		}
+
+		Tolvane::Configuration	 configuration;
+
+		configuration.Load();
+
+		Tolvane::InstallChoices	 choices = Tolvane::DefaultChoices(configuration, Tolvane::GetSystem());
+
+		if (options.hasTarget) choices.targetFolder = options.target;
+
+		NoBar			 fileBar, totalBar;
+		Tolvane::InstallRun	 run(configuration, choices, Tolvane::GetSystem(), fileBar, totalBar);
+
+		run.log = &log;
+		run.Run();
+
+		log.Write(run.GetFailures().empty() ? "done" : String("done, ").Append(String::FromInt(Int64(run.GetFailures().size()))).Append(" failed"));
+
+		return run.GetFailures().empty() ? Tolvane::EXIT_OK : Tolvane::EXIT_FAILED;
+	}
+}
+
 Int Tolvane::Main()
 {
+	/* Without options the wizard is all there is, as it always was. */
+	Options		 options = ParseOptions(szCmdLine, true);
+	InstallLog	 log;
+
+	if (options.logFile != 0) log.Open(options.logFile);
+
+	if (options.refused != 0)
+	{
+		log.Write(String("FAILED ").Append(options.refused));
+
+		if (!options.silent) Dialogs::QuickMessage(String(options.refused).Append("\n\n").Append(OptionsHelp(true)), "Setup", MB_OK, 32513).ShowDialog();
+
+		return EXIT_REFUSED;
+	}
+
+	if (options.help)
+	{
+		Dialogs::QuickMessage(OptionsHelp(true), "Setup", MB_OK, 32516).ShowDialog();
+
+		return EXIT_OK;
+	}
+
+	if (options.silent) return InstallSilently(options, log);
+
 	Tolvane	*app = new Tolvane();
+
+	if (log.IsOpen()) app->installLog = &log;
+	if (options.hasTarget) app->layerDirectory->directoryEdit->SetText(options.target);
 
 	if (app->HasPages()) app->Loop();
 

@@ -7,6 +7,7 @@
 #include <smooth/gui.h>
 
 #include "configuration.h"
+#include "command_line.h"
 #include "install_run.h"
 #include "startup.h"
 
@@ -137,6 +138,9 @@ namespace Tolvane
 			// What failed in the installation run, in order; the wizard reports
 			// it in one message box before the page after the run.
 			std::vector<InstallFailure> installFailures;
+
+			// Where the run writes its steps (/LOG=); none when null.
+			InstallLog		*installLog = nullptr;
 
 			// The page object of a page number 1 to 8, else null.
 			smooth::GUI::Layer	*GetPage(long page) const;

@@ -1,0 +1,42 @@
+// The command-line options of setup.exe and uninstall.exe, for
+// administrators who install without a person at the screen.
+//
+//   /S            silent: no window, no question; the pages' defaults
+//   /D=FOLDER     the target folder (setup.exe only). Unquoted as the last
+//                 option it takes the rest of the line, spaces and all;
+//                 elsewhere a folder with spaces is quoted: /D="C:\My Apps\X"
+//   /LOG=FILE     a UTF-8 log of every step, path and failure
+//   /?            what the options are
+//
+// Option names are not case-sensitive. A value may be quoted as a whole
+// token ("/LOG=C:\a b.log") or after the '=' (/LOG="C:\a b.log").
+#pragma once
+
+#include <smooth.h>
+
+namespace Tolvane
+{
+	// Exit codes of both programs.
+	const smooth::Int EXIT_OK		= 0;	// done (or the wizard ended as it always has)
+	const smooth::Int EXIT_FAILED		= 1;	// something failed during the run
+	const smooth::Int EXIT_REFUSED		= 2;	// an option was refused (unknown, or without a value)
+	const smooth::Int EXIT_NO_SCRIPT	= 3;	// no setup script (setup.exe) / uninstall script (uninstall.exe)
+
+	struct Options
+	{
+		bool		 silent	   = false;
+		bool		 help	   = false;
+		bool		 hasTarget = false;
+		smooth::String	 target;
+		smooth::String	 logFile;
+		// Why the command line was refused; empty when it was not.
+		smooth::String	 refused;
+	};
+
+	// Parses a command line (without the program's name). allowTarget says
+	// whether /D= is known (setup.exe) or refused (uninstall.exe).
+	Options		 ParseOptions(const smooth::String &commandLine, bool allowTarget);
+
+	// The text of the /? message of a program.
+	smooth::String	 OptionsHelp(bool setup);
+}
