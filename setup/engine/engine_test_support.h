@@ -33,6 +33,7 @@ namespace EngineTest
 			String		 GetProgramFilesFolder() override	{ return "C:\\Program Files\\"; }
 			String		 CreateShellLink(const String &target, const String &link, const String &workingFolder) override;
 			String		 WriteUninstallEntry(const String &key, const Tolvane::UninstallEntry &entry) override { entries[key.ToUTF8()] = entry; return String(); }
+			bool		 DeleteUninstallEntry(const String &key) override { return entries.erase(key.ToUTF8()) == 1; }
 	};
 
 	class RecordingBar : public Tolvane::ProgressBar

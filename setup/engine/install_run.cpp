@@ -58,7 +58,7 @@ String Tolvane::DescribeFailures(const std::vector<InstallFailure> &failures, In
 
 	if (failures.size() > size_t(shown)) text.Append("\n\n... and ").Append(String::FromInt(Int64(failures.size()) - shown)).Append(" more.");
 
-	text.Append("\n\nThe program may not work as it should. Everything that was installed is still listed for the uninstaller.");
+	text.Append("\n\nThe program may not work as it should. Do you want Setup to take back everything it installed?");
 
 	return text;
 }
@@ -256,7 +256,24 @@ Int Tolvane::InstallRun::Run()
 		if (registering) Register(file);
 	}
 
+	recorded = GetRemovalList(script);
+
 	return Success();
+}
+
+Int Tolvane::UndoInstallation(const RemovalList &recorded, SystemInterface &system)
+{
+	Remover	 remover;
+	Int	 stayed = RunRemoval(recorded, remover);
+
+	for (const String &key : recorded.registryKeys)
+	{
+		String	 name = UninstallEntryName(key);
+
+		if (name != 0 && !system.DeleteUninstallEntry(name)) stayed++;
+	}
+
+	return stayed;
 }
 
 void Tolvane::InstallRun::InstallComponent(UninstallScript &script, Int index, Int components, Int libraryCopies)

@@ -68,6 +68,12 @@ namespace Tolvane
 		smooth::String	 cause;		// why, in a few words
 	};
 
+	// Takes back what a run recorded: the removal walk of the uninstaller
+	// over the run's own list (files last to first, then folders that are
+	// empty), and its entry in the list of installed programs. Returns how
+	// many entries stayed.
+	smooth::Int	 UndoInstallation(const RemovalList &recorded, SystemInterface &system);
+
 	// The message the wizard shows after a run with failures: how many steps
 	// failed and the first few paths with their causes.
 	smooth::String	 DescribeFailures(const std::vector<InstallFailure> &failures, smooth::Int shown = 5);
@@ -92,6 +98,10 @@ namespace Tolvane
 
 			// Everything that failed, in the order it happened.
 			const std::vector<InstallFailure> &GetFailures() const	{ return failures; }
+
+			// What the run recorded in its uninstall script, whether or not the
+			// script could be saved: what an undo takes back.
+			const RemovalList &GetRecorded() const	{ return recorded; }
 
 			// Where the platform library is copied from: the installer's own
 			// copy in its working folder.
@@ -127,6 +137,7 @@ namespace Tolvane
 			ProgressBar		&totalBar;
 			smooth::String		 target;
 			std::vector<InstallFailure> failures;
+			RemovalList		 recorded;
 			// Folders that exist now because this run found or made them: an
 			// archive of thousands of files in a few folders need not ask the
 			// file system about the same folder thousands of times.

@@ -67,6 +67,8 @@ namespace Tolvane
 			// UninstallKeyPath) in the machine's list of installed programs with exactly these
 			// values. Returns an empty text on success, else the cause.
 			virtual smooth::String	 WriteUninstallEntry(const smooth::String &key, const UninstallEntry &entry) = 0;
+			// Removes the entry name from that list; false when it stays.
+			virtual bool		 DeleteUninstallEntry(const smooth::String &key) = 0;
 	};
 
 	// The running system's implementation (Windows builds only).

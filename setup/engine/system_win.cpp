@@ -214,6 +214,13 @@ namespace
 
 				return done ? String() : String("cannot write the program's registration");
 			}
+
+			bool DeleteUninstallEntry(const String &name) override
+			{
+				String	 path = String("Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\").Append(name);
+
+				return RegDeleteKeyW(HKEY_LOCAL_MACHINE, path.Wide()) == ERROR_SUCCESS;
+			}
 	};
 }
 

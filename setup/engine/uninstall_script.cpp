@@ -91,6 +91,30 @@ String Tolvane::ReadScriptVersion(const String &fileName)
 	return ReadRootChild(fileName, "version");
 }
 
+namespace
+{
+	Tolvane::RemovalList ListOf(const XML::Node *root)
+	{
+		Tolvane::RemovalList	 list;
+
+		for (Int i = 0; i < root->GetNOfNodes(); i++)
+		{
+			XML::Node	*node = root->GetNthNode(i);
+
+			if	(node->GetName() == "file")	 list.files.push_back(node->GetContent());
+			else if (node->GetName() == "directory") list.folders.push_back(node->GetContent());
+			else if (node->GetName() == "registry")	 list.registryKeys.push_back(node->GetContent());
+		}
+
+		return list;
+	}
+}
+
+Tolvane::RemovalList Tolvane::GetRemovalList(const UninstallScript &script)
+{
+	return ListOf(script.GetRootNode());
+}
+
 bool Tolvane::ReadRemovalList(const String &fileName, RemovalList &list)
 {
 	list = RemovalList();
@@ -99,16 +123,7 @@ bool Tolvane::ReadRemovalList(const String &fileName, RemovalList &list)
 
 	if (document.LoadFile(fileName) != Success() || document.GetRootNode() == nullptr) return false;
 
-	XML::Node	*root = document.GetRootNode();
-
-	for (Int i = 0; i < root->GetNOfNodes(); i++)
-	{
-		XML::Node	*node = root->GetNthNode(i);
-
-		if	(node->GetName() == "file")	 list.files.push_back(node->GetContent());
-		else if (node->GetName() == "directory") list.folders.push_back(node->GetContent());
-		else if (node->GetName() == "registry")	 list.registryKeys.push_back(node->GetContent());
-	}
+	list = ListOf(document.GetRootNode());
 
 	return true;
 }

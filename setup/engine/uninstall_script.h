@@ -66,6 +66,10 @@ namespace Tolvane
 		std::vector<smooth::String>	 registryKeys;
 	};
 
+	// The same from a script in memory (a run's own, before or without
+	// saving it).
+	RemovalList	 GetRemovalList(const UninstallScript &script);
+
 	// Reads the root's direct "file", "directory" and "registry" children in
 	// document order; every other child is skipped. false, with the list empty, when
 	// the script cannot be loaded.

@@ -50,6 +50,7 @@ Int Tolvane::Tolvane::InstallThread(Threads::Thread *thread)
 	run.Run();
 
 	installFailures = run.GetFailures();
+	installRecorded = run.GetRecorded();
 
 	return Success();
 }

@@ -118,9 +118,27 @@ void Tolvane::Tolvane::OnNext()
 		 */
 		if (!installFailures.empty())
 		{
-			Dialogs::QuickMessage	 message(DescribeFailures(installFailures), "Setup", MB_OK, 32515);
+			Dialogs::QuickMessage	 message(DescribeFailures(installFailures), "Setup", MB_YESNO, 32515);
 
-			message.ShowDialog();
+			/* Taking back what a broken installation left is the way back to
+			 * the machine as it was; the finish page would then be untrue,
+			 * so Setup ends.
+			 */
+			if (message.ShowDialog() == IDYES)
+			{
+				Int	 stayed = UndoInstallation(installRecorded, GetSystem());
+
+				Dialogs::QuickMessage(stayed == 0 ? String("Setup has taken back everything it installed.")
+								  : String("Setup has taken back what it installed; ").Append(String::FromInt(stayed)).Append(" files or folders could not be removed."),
+						      "Setup", MB_OK, 32516).ShowDialog();
+
+				HWND	 window = (HWND) wizardWindow->GetSystemWindow();
+
+				if (Setup::enableUnicode) SendMessageW(window, WM_QUIT, 0, 0);
+				else			  SendMessageA(window, WM_QUIT, 0, 0);
+
+				return;
+			}
 		}
 
 		nextButton->Show();

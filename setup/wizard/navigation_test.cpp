@@ -87,7 +87,7 @@ namespace
 				ASSERT_TRUE(archive.AddFile(String(folder.c_str()).Append("\\a.txt"), "a.txt"));
 				ASSERT_TRUE(archive.Write(String(folder.c_str()).Append("\\lib.zbk")));
 
-				script.components = "<component id=\"lib\" name=\"Lib\" required=\"true\"><archive>lib.zbk</archive><file>smooth.dll</file></component>";
+				script.components = "<component id=\"lib\" name=\"Lib\" required=\"true\"><archive>lib.zbk</archive><file>smooth.dll</file></component>" + script.components;
 				Start(script);
 
 				/* Without a directory page the target would be the Program Files
@@ -393,21 +393,46 @@ TEST_F(NavigationTest, QuitRequestDuringTheInstallationIsKeptForTheLoop)
 	EXPECT_EQ(wizard->currentPage, 7);
 }
 
-TEST_F(NavigationTest, FailuresOfTheRunAreReportedBeforeTheNextPage)
+TEST_F(NavigationTest, FailuresOfTheRunAreReportedAndCanBeTakenBack)
 {
-	Script	 script;
+	for (int answer : { IDNO, IDYES })
+	{
+		SCOPED_TRACE(answer == IDYES ? "take back" : "keep");
 
-	script.pages	  = { "summary", "finish" };
-	script.components = "<component id=\"gone\" name=\"Gone\" required=\"true\"><archive>missing.zbk</archive></component>";
-	Start(script);
+		Script	 script;
 
-	answers = { IDOK };
-	wizard->OnNext();
+		script.pages	  = { "summary", "finish" };
+		script.components = "<component id=\"gone\" name=\"Gone\" required=\"true\"><archive>missing.zbk</archive></component>";
+		StartInstallable(script);
 
-	ASSERT_EQ(questions.size(), 1u);
-	EXPECT_EQ(questions[0].caption, L"Setup");
-	EXPECT_EQ(questions[0].buttons, MB_OK);
-	EXPECT_NE(questions[0].text.find(L"One step of the installation failed"), std::wstring::npos);
-	EXPECT_NE(questions[0].text.find(L"missing.zbk\n    no such file"), std::wstring::npos);
-	EXPECT_EQ(wizard->currentPage, 7);
+		String	 target = wizard->layerDirectory->directoryEdit->GetText();
+
+		answers = { answer, IDOK };
+		wizard->OnNext();
+
+		ASSERT_GE(questions.size(), 1u);
+		EXPECT_EQ(questions[0].caption, L"Setup");
+		EXPECT_EQ(questions[0].buttons, MB_YESNO);
+		EXPECT_NE(questions[0].text.find(L"One step of the installation failed"), std::wstring::npos);
+		EXPECT_NE(questions[0].text.find(L"missing.zbk\n    no such file"), std::wstring::npos);
+
+		if (answer == IDNO)
+		{
+			EXPECT_EQ(questions.size(), 1u);
+			EXPECT_EQ(wizard->currentPage, 7);
+			EXPECT_TRUE(File(Path::Join(target, "a.txt")).Exists());
+		}
+		else
+		{
+			ASSERT_EQ(questions.size(), 2u);
+			EXPECT_EQ(questions[1].text, L"Setup has taken back everything it installed.");
+			EXPECT_FALSE(Directory(target).Exists()) << "the target folder the run made goes too";
+		}
+
+		Object::DeleteObject(wizard);
+		wizard = nullptr;
+		questions.clear();
+		Directory(target).Empty();
+		Directory(target).Delete();
+	}
 }

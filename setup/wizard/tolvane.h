@@ -139,6 +139,9 @@ namespace Tolvane
 			// it in one message box before the page after the run.
 			std::vector<InstallFailure> installFailures;
 
+			// What the run recorded, for taking it back after a failure.
+			RemovalList		 installRecorded;
+
 			// Where the run writes its steps (/LOG=); none when null.
 			InstallLog		*installLog = nullptr;
 
