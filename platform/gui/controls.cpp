@@ -101,6 +101,12 @@ Size Text::MeasureText(const String &text)
 
 	SelectObject(dc, old);
 
+	// Measured in device pixels with the device's font; a control of the
+	// size returned, scaled back, must hold the text, so round up.
+	Int	 dpi = WidgetBackend::Dpi();
+
+	if (dpi != 96) extent = Size(Int((Int64(extent.cx) * 96 + dpi - 1) / dpi), Int((Int64(extent.cy) * 96 + dpi - 1) / dpi));
+
 	return extent;
 }
 
@@ -644,16 +650,17 @@ Rect Divider::GetLineRect() const
 
 void Divider::Paint(void *dc)
 {
-	Rect	 line = GetLineRect();
+	Rect	 line = WidgetBackend::ToDevice(GetLineRect());
 
 	if (line.right <= line.left || line.bottom <= line.top) return;
 
-	// Etched: a shadow line with a highlight line beside it.
+	// Etched: a shadow line with a highlight line beside it, each half of
+	// the line's width.
 	RECT	 dark  = ToRECT(line);
 	RECT	 light = ToRECT(line);
 
-	if (flags & OR_VERT) { dark.right = dark.left + 1;  light.left = light.right - 1; }
-	else		     { dark.bottom = dark.top + 1;  light.top = light.bottom - 1; }
+	if (flags & OR_VERT) { dark.right = dark.left + (line.right - line.left) / 2;  light.left = dark.right; }
+	else		     { dark.bottom = dark.top + (line.bottom - line.top) / 2;  light.top = dark.bottom; }
 
 	FillRect((HDC) dc, &dark, GetSysColorBrush(COLOR_BTNSHADOW));
 	FillRect((HDC) dc, &light, GetSysColorBrush(COLOR_BTNHIGHLIGHT));
@@ -694,8 +701,12 @@ void Image::Paint(void *dc)
 {
 	if (bitmap.IsEmpty()) return;
 
-	Rect	 rect	= GetRealRect();
+	Rect	 rect	= WidgetBackend::ToDevice(GetRealRect());
 	Size	 source	= bitmap.GetSize();
+
+	// Enlarged for a higher DPI: a smooth filter, not repeated pixels.
+	if (!(Size(rect.right - rect.left, rect.bottom - rect.top) == source) && WidgetBackend::DrawScaled((HDC) dc, bitmap, rect)) return;
+
 	HDC	 memory	= CreateCompatibleDC((HDC) dc);
 
 	if (memory == nullptr) return;

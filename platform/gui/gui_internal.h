@@ -21,6 +21,21 @@ namespace smooth
 				static Bool		 EnsureWindowClass();
 				static HINSTANCE	 Module();
 
+				// Widgets are placed, sized and drawn in units of a pixel at 96 DPI;
+				// native windows, fonts and GDI work in device pixels. The
+				// process is system-DPI aware (its manifest says so), so one
+				// factor, the system's DPI / 96, read once, serves every window.
+				static Int		 Dpi();
+				static Int		 ToDevice(Int value);
+				static Int		 ToLogical(Int value);
+				// Edges are scaled one by one, so widgets that meet or keep
+				// apart in our units do so in device pixels too.
+				static Rect		 ToDevice(const Rect &rect);
+				// The smallest rectangle in our units that covers rect.
+				static Rect		 ToLogicalCover(const Rect &rect);
+				// Draws bitmap stretched to rect (device pixels) with a high
+				// quality filter; false when that cannot be done.
+				static Bool		 DrawScaled(HDC dc, const Bitmap &bitmap, const Rect &rect);
 				// The shared default GUI font (created on first use).
 				static HFONT		 DefaultFont();
 				static void		 FreeDefaultFont();

@@ -7,8 +7,14 @@ using namespace smooth::GUI;
 
 namespace
 {
+	// In 96-DPI pixels, like every other measure of ours.
 	const Int itemHeight = 16;
 	const Int checkSize  = 13;
+
+	Int Device(Int value)
+	{
+		return WidgetBackend::ToDevice(value);
+	}
 }
 
 /* ListEntry
@@ -206,7 +212,7 @@ void *ListBox::CreateNative(void *parent)
 
 	if (hwnd == nullptr) return nullptr;
 
-	SendMessageW(hwnd, LB_SETITEMHEIGHT, 0, itemHeight);
+	SendMessageW(hwnd, LB_SETITEMHEIGHT, 0, Device(itemHeight));
 
 	handle = hwnd;
 
@@ -299,7 +305,7 @@ Bool ListBox::Notify(UnsignedInt message, std::uintptr_t, std::intptr_t lParam, 
 {
 	if (message == WM_MEASUREITEM)
 	{
-		((MEASUREITEMSTRUCT *) lParam)->itemHeight = itemHeight;
+		((MEASUREITEMSTRUCT *) lParam)->itemHeight = Device(itemHeight);
 
 		result = TRUE;
 
@@ -327,20 +333,20 @@ Bool ListBox::Notify(UnsignedInt message, std::uintptr_t, std::intptr_t lParam, 
 
 	RECT	 textRect = rect;
 
-	textRect.left += 3;
+	textRect.left += Device(3);
 
 	if (flags & LF_MULTICHECKBOX)
 	{
-		RECT	 box = { rect.left + 2, rect.top + (rect.bottom - rect.top - checkSize) / 2, 0, 0 };
+		RECT	 box = { rect.left + Device(2), rect.top + (rect.bottom - rect.top - Device(checkSize)) / 2, 0, 0 };
 
-		box.right  = box.left + checkSize;
-		box.bottom = box.top + checkSize;
+		box.right  = box.left + Device(checkSize);
+		box.bottom = box.top + Device(checkSize);
 
 		UINT	 state = DFCS_BUTTONCHECK | (entry->IsMarked() ? DFCS_CHECKED : 0) | (entry->IsActive() ? 0 : DFCS_INACTIVE);
 
 		DrawFrameControl(dc, &box, DFC_BUTTON, state);
 
-		textRect.left = box.right + 4;
+		textRect.left = box.right + Device(4);
 	}
 
 	HGDIOBJ	 old = SelectObject(dc, WidgetBackend::DefaultFont());

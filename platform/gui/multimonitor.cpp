@@ -5,6 +5,7 @@ using namespace smooth::GUI;
 
 namespace
 {
+	// In the 96-DPI pixels that windows are placed in.
 	Rect MonitorRect(HMONITOR monitor)
 	{
 		MONITORINFO	 info = {};
@@ -13,10 +14,10 @@ namespace
 
 		if (monitor == nullptr || !GetMonitorInfoW(monitor, &info))
 		{
-			return Rect(0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN));
+			return WidgetBackend::ToLogicalCover(Rect(0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)));
 		}
 
-		return Rect(info.rcMonitor.left, info.rcMonitor.top, info.rcMonitor.right, info.rcMonitor.bottom);
+		return WidgetBackend::ToLogicalCover(Rect(info.rcMonitor.left, info.rcMonitor.top, info.rcMonitor.right, info.rcMonitor.bottom));
 	}
 }
 

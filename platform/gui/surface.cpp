@@ -46,6 +46,17 @@ namespace
 	{
 		return first + (second - first) * i / n;
 	}
+
+	// Callers give 96-DPI pixels; the DC takes device pixels.
+	Int Device(Int value)
+	{
+		return WidgetBackend::ToDevice(value);
+	}
+
+	RECT DeviceRECT(const Rect &rect)
+	{
+		return ToRECT(WidgetBackend::ToDevice(rect));
+	}
 }
 
 Surface::Surface(Window *iWindow) : window(iWindow)
@@ -64,7 +75,7 @@ Int Surface::Box(const Rect &rect, const Color &color, Int style, const Size &si
 
 	if (rect.right <= rect.left || rect.bottom <= rect.top) return Success();
 
-	RECT	 r = ToRECT(rect);
+	RECT	 r = DeviceRECT(rect);
 
 	if (size.cx == 0 && size.cy == 0)
 	{
@@ -83,12 +94,12 @@ Int Surface::Box(const Rect &rect, const Color &color, Int style, const Size &si
 		return Success();
 	}
 
-	HPEN	 pen	  = CreatePen(PS_SOLID, 1, ToColorRef(color));
+	HPEN	 pen	  = CreatePen(PS_SOLID, Device(1), ToColorRef(color));
 	HBRUSH	 brush	  = style == Rect::Filled ? CreateSolidBrush(ToColorRef(color)) : (HBRUSH) GetStockObject(NULL_BRUSH);
 	HGDIOBJ	 oldPen	  = SelectObject(dc, pen);
 	HGDIOBJ	 oldBrush = SelectObject(dc, brush);
 
-	RoundRect(dc, r.left, r.top, r.right, r.bottom, size.cx, size.cy);
+	RoundRect(dc, r.left, r.top, r.right, r.bottom, Device(size.cx), Device(size.cy));
 
 	SelectObject(dc, oldPen);
 	SelectObject(dc, oldBrush);
@@ -105,18 +116,20 @@ Int Surface::Gradient(const Rect &rect, const Color &first, const Color &second,
 
 	if (dc == nullptr) return Error();
 
-	bool	 vertical = direction == OR_VERT;
-	Int	 steps	  = vertical ? rect.bottom - rect.top : rect.right - rect.left;
-
 	if (rect.right <= rect.left || rect.bottom <= rect.top) return Success();
+
+	// Row by device row, so a larger scale gives a finer, not a coarser, ramp.
+	RECT	 area	  = DeviceRECT(rect);
+	bool	 vertical = direction == OR_VERT;
+	Int	 steps	  = vertical ? area.bottom - area.top : area.right - area.left;
 
 	for (Int i = 0; i < steps; i++)
 	{
 		COLORREF color = RGB(Blend(first.GetRed(), second.GetRed(), i, steps),
 				     Blend(first.GetGreen(), second.GetGreen(), i, steps),
 				     Blend(first.GetBlue(), second.GetBlue(), i, steps));
-		RECT	 line  = vertical ? RECT { rect.left, rect.top + i, rect.right, rect.top + i + 1 }
-					  : RECT { rect.left + i, rect.top, rect.left + i + 1, rect.bottom };
+		RECT	 line  = vertical ? RECT { area.left, area.top + i, area.right, area.top + i + 1 }
+					  : RECT { area.left + i, area.top, area.left + i + 1, area.bottom };
 
 		FillSolid(dc, line, color);
 	}
@@ -137,14 +150,14 @@ Int Surface::SetText(const String &text, const Rect &rect, const Font &font, Boo
 
 	if (shadow)
 	{
-		RECT	 offset = ToRECT(rect);
+		RECT	 offset = DeviceRECT(rect);
 
-		OffsetRect(&offset, 2, 2);
+		OffsetRect(&offset, Device(2), Device(2));
 		SetTextColor(dc, RGB(64, 64, 64));
 		DrawTextW(dc, text.Wide(), -1, &offset, format);
 	}
 
-	RECT	 box = ToRECT(rect);
+	RECT	 box = DeviceRECT(rect);
 
 	SetTextColor(dc, ToColorRef(font.GetColor()));
 	DrawTextW(dc, text.Wide(), -1, &box, format);
@@ -163,11 +176,11 @@ Int Surface::Line(const Point &from, const Point &to, const Color &color)
 
 	if (dc == nullptr) return Error();
 
-	HPEN	 pen = CreatePen(PS_SOLID, 1, ToColorRef(color));
+	HPEN	 pen = CreatePen(PS_SOLID, Device(1), ToColorRef(color));
 	HGDIOBJ	 old = SelectObject(dc, pen);
 
-	MoveToEx(dc, from.x, from.y, nullptr);
-	LineTo(dc, to.x, to.y);
+	MoveToEx(dc, Device(from.x), Device(from.y), nullptr);
+	LineTo(dc, Device(to.x), Device(to.y));
 
 	SelectObject(dc, old);
 	::DeleteObject(pen);
@@ -181,7 +194,11 @@ Int Surface::SetPixel(const Point &p, const Color &color)
 
 	if (dc == nullptr) return Error();
 
-	::SetPixel(dc, p.x, p.y, ToColorRef(color));
+	// One of our pixels covers a square of device pixels.
+	RECT	 square = DeviceRECT(Rect(p, Size(1, 1)));
+
+	if (square.right - square.left == 1 && square.bottom - square.top == 1) ::SetPixel(dc, square.left, square.top, ToColorRef(color));
+	else									 FillSolid(dc, square, ToColorRef(color));
 
 	return Success();
 }
@@ -192,7 +209,7 @@ Color Surface::GetPixel(const Point &p) const
 
 	if (dc == nullptr) return Color();
 
-	COLORREF	 pixel = ::GetPixel(dc, p.x, p.y);
+	COLORREF	 pixel = ::GetPixel(dc, Device(p.x), Device(p.y));
 
 	if (pixel == CLR_INVALID) return Color();
 

@@ -330,7 +330,7 @@ void Widget::Invalidate() const
 	// Self-drawn widgets that ignore their position draw elsewhere.
 	const Divider	*divider  = dynamic_cast<const Divider *>(this);
 	const Titlebar	*titlebar = dynamic_cast<const Titlebar *>(this);
-	RECT		 rect	  = ToRECT(divider != nullptr ? divider->GetLineRect() : titlebar != nullptr ? titlebar->GetBarRect() : GetRealRect());
+	RECT		 rect	  = ToRECT(WidgetBackend::ToDevice(divider != nullptr ? divider->GetLineRect() : titlebar != nullptr ? titlebar->GetBarRect() : GetRealRect()));
 
 	// Our windows do not clip their children, so the controls over the area
 	// are repainted after the window's own background.
@@ -343,7 +343,7 @@ void Widget::Relayout()
 
 	if (handle != nullptr && !IsWindowWidget(this))
 	{
-		Rect	 rect = GetRealRect();
+		Rect	 rect = WidgetBackend::ToDevice(GetRealRect());
 
 		SetWindowPos((HWND) handle, nullptr, rect.left, rect.top, rect.right - rect.left, rect.bottom - rect.top, SWP_NOZORDER | SWP_NOACTIVATE);
 		ShowWindow((HWND) handle, IsVisible() ? SW_SHOWNA : SW_HIDE);
@@ -385,6 +385,52 @@ void Widget::DetachNative()
 	}
 }
 
+/* Our units and the device's.
+ */
+Int WidgetBackend::Dpi()
+{
+	static Int dpi = 0;
+
+	if (dpi == 0)
+	{
+		ScreenDC	 screen;
+		Int		 value = screen != nullptr ? GetDeviceCaps(screen, LOGPIXELSY) : 0;
+
+		// Below 96 we would shrink controls under their texts' fixed minimum
+		// margins; nothing sensible asks for that.
+		dpi = value > 96 ? value : 96;
+	}
+
+	return dpi;
+}
+
+Int WidgetBackend::ToDevice(Int value)
+{
+	return Dpi() == 96 ? value : MulDiv(value, Dpi(), 96);
+}
+
+Int WidgetBackend::ToLogical(Int value)
+{
+	return Dpi() == 96 ? value : MulDiv(value, 96, Dpi());
+}
+
+Rect WidgetBackend::ToDevice(const Rect &rect)
+{
+	return Rect(ToDevice(rect.left), ToDevice(rect.top), ToDevice(rect.right), ToDevice(rect.bottom));
+}
+
+Rect WidgetBackend::ToLogicalCover(const Rect &rect)
+{
+	Int	 dpi = Dpi();
+
+	if (dpi == 96) return rect;
+
+	auto	 down = [dpi](Int v) { Int64 n = Int64(v) * 96; return Int(n >= 0 ? n / dpi : -((-n + dpi - 1) / dpi)); };
+	auto	 up   = [dpi](Int v) { Int64 n = Int64(v) * 96; return Int(n >= 0 ? (n + dpi - 1) / dpi : -(-n / dpi)); };
+
+	return Rect(down(rect.left), down(rect.top), up(rect.right), up(rect.bottom));
+}
+
 /* The bridge from window procedures to the widgets.
  */
 Widget *WidgetBackend::FromHandle(HWND hwnd)
@@ -406,7 +452,7 @@ void WidgetBackend::AdoptControl(Widget *widget, HWND hwnd)
 
 HWND WidgetBackend::CreateControl(Widget *widget, void *parent, const wchar_t *className, DWORD style, DWORD exStyle, const String &text)
 {
-	Rect	 rect	 = widget->GetRealRect();
+	Rect	 rect	 = ToDevice(widget->GetRealRect());
 	DWORD	 flags	 = WS_CHILD | style;
 
 	if (widget->IsVisible()) flags |= WS_VISIBLE;

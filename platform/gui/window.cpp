@@ -70,6 +70,26 @@ namespace
 		RegisterGUI() { Internal::RegisterInitHook(&InitGUI, &FreeGUI); }
 	} registerGUI;
 
+	// The raised frame of our windows, its two lines as thick as a device
+	// pixel per 96-DPI pixel rounds to.
+	void DrawFrame(HDC dc, RECT rect)
+	{
+		Int	 thickness = WidgetBackend::ToDevice(1);
+
+		if (thickness <= 1)
+		{
+			DrawEdge(dc, &rect, EDGE_RAISED, BF_RECT);
+
+			return;
+		}
+
+		for (Int i = 0; i < 2 * thickness; i++)
+		{
+			DrawEdge(dc, &rect, i < thickness ? BDR_RAISEDOUTER : BDR_RAISEDINNER, BF_RECT);
+			InflateRect(&rect, -1, -1);
+		}
+	}
+
 	bool IsBackdrop(Int flags)
 	{
 		return (flags & WF_BACKGROUND) != 0;
@@ -140,8 +160,7 @@ Bool WidgetBackend::EnsureWindowClass()
 
 HFONT WidgetBackend::MakeFont(const Font &font)
 {
-	ScreenDC	 screen;
-	Int		 height = -MulDiv(font.GetSize(), GetDeviceCaps(screen, LOGPIXELSY), 72);
+	Int		 height = -MulDiv(font.GetSize(), Dpi(), 72);
 	Int		 style	= font.GetStyle();
 
 	return CreateFontW(height, 0, 0, 0, font.GetWeight() == Font::Normal ? FW_NORMAL : font.GetWeight(),
@@ -233,7 +252,7 @@ LRESULT CALLBACK WidgetBackend::WindowProc(HWND hwnd, UINT message, WPARAM wPara
 
 				window->painting   = true;
 				window->paintDC	   = dc;
-				window->updateRect = Rect(ps.rcPaint.left, ps.rcPaint.top, ps.rcPaint.right, ps.rcPaint.bottom);
+				window->updateRect = ToLogicalCover(Rect(ps.rcPaint.left, ps.rcPaint.top, ps.rcPaint.right, ps.rcPaint.bottom));
 
 				FillRect(dc, &ps.rcPaint, GetSysColorBrush(COLOR_BTNFACE));
 
@@ -241,9 +260,9 @@ LRESULT CALLBACK WidgetBackend::WindowProc(HWND hwnd, UINT message, WPARAM wPara
 
 				if (window->GetFrameWidth() > 0)
 				{
-					RECT	 outer = ToRECT(Rect(Point(0, 0), window->GetSize()));
+					RECT	 outer = ToRECT(ToDevice(Rect(Point(0, 0), window->GetSize())));
 
-					DrawEdge(dc, &outer, EDGE_RAISED, BF_RECT);
+					DrawFrame(dc, outer);
 				}
 
 				for (Widget *child : window->children) PaintTree(child, dc);
@@ -261,6 +280,9 @@ LRESULT CALLBACK WidgetBackend::WindowProc(HWND hwnd, UINT message, WPARAM wPara
 				POINT		 p	  = { (short) LOWORD(lParam), (short) HIWORD(lParam) };
 
 				ScreenToClient(hwnd, &p);
+
+				p.x = ToLogical(p.x);
+				p.y = ToLogical(p.y);
 
 				if (titlebar != nullptr && titlebar->IsVisible())
 				{
@@ -284,8 +306,8 @@ LRESULT CALLBACK WidgetBackend::WindowProc(HWND hwnd, UINT message, WPARAM wPara
 				if (titlebar == nullptr || !titlebar->IsVisible()) break;
 
 				Rect	 close = titlebar->GetCloseButtonRect();
-				Int	 x     = (short) LOWORD(lParam);
-				Int	 y     = (short) HIWORD(lParam);
+				Int	 x     = ToLogical((short) LOWORD(lParam));
+				Int	 y     = ToLogical((short) HIWORD(lParam));
 				bool	 in    = x >= close.left && x < close.right && y >= close.top && y < close.bottom;
 
 				if (message == WM_LBUTTONDOWN)
@@ -342,7 +364,7 @@ LRESULT CALLBACK WidgetBackend::WindowProc(HWND hwnd, UINT message, WPARAM wPara
 
 				// Fixed-height owner-drawn lists ask while they are being
 				// created, before they belong to a widget.
-				measure->itemHeight = 16;
+				measure->itemHeight = ToDevice(16);
 
 				return TRUE;
 			}
@@ -359,11 +381,13 @@ LRESULT CALLBACK WidgetBackend::WindowProc(HWND hwnd, UINT message, WPARAM wPara
 				WINDOWPOS	*pos	 = (WINDOWPOS *) lParam;
 				bool		 resized = false;
 
-				if (!(pos->flags & SWP_NOMOVE)) window->position = Point(pos->x, pos->y);
+				if (!(pos->flags & SWP_NOMOVE)) window->position = Point(ToLogical(pos->x), ToLogical(pos->y));
 
-				if (!(pos->flags & SWP_NOSIZE) && !(window->size == Size(pos->cx, pos->cy)))
+				Size		 logical(ToLogical(pos->cx), ToLogical(pos->cy));
+
+				if (!(pos->flags & SWP_NOSIZE) && !(window->size == logical))
 				{
-					window->size = Size(pos->cx, pos->cy);
+					window->size = logical;
 					resized	     = true;
 				}
 
@@ -402,7 +426,8 @@ Window::Window(const String &title, const Point &iPosition, const Size &iSize) :
 	// Popups without a system frame: we draw frame and title bar ourselves, so
 	// the window looks the same with or without a window manager.
 	CreateWindowExW(WS_EX_APPWINDOW, WidgetBackend::WindowClassName(), title.Wide(), WS_POPUP | WS_CLIPSIBLINGS,
-			iPosition.x, iPosition.y, iSize.cx, iSize.cy, nullptr, nullptr, WidgetBackend::Module(), this);
+			WidgetBackend::ToDevice(iPosition.x), WidgetBackend::ToDevice(iPosition.y), WidgetBackend::ToDevice(iSize.cx), WidgetBackend::ToDevice(iSize.cy),
+			nullptr, nullptr, WidgetBackend::Module(), this);
 
 	if (handle == nullptr) destroyed = true;
 }
@@ -537,7 +562,7 @@ Int Window::SetPosition(const Point &newPosition)
 {
 	position = newPosition;
 
-	if (handle != nullptr) SetWindowPos((HWND) handle, nullptr, position.x, position.y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+	if (handle != nullptr) SetWindowPos((HWND) handle, nullptr, WidgetBackend::ToDevice(position.x), WidgetBackend::ToDevice(position.y), 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
 
 	return Success();
 }
@@ -546,7 +571,7 @@ Int Window::SetSize(const Size &newSize)
 {
 	size = newSize;
 
-	if (handle != nullptr) SetWindowPos((HWND) handle, nullptr, 0, 0, size.cx, size.cy, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+	if (handle != nullptr) SetWindowPos((HWND) handle, nullptr, 0, 0, WidgetBackend::ToDevice(size.cx), WidgetBackend::ToDevice(size.cy), SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
 
 	Relayout();
 
@@ -687,7 +712,7 @@ void Titlebar::Paint(void *dc)
 
 	if (window == nullptr) return;
 
-	Rect	 bar   = GetBarRect();
+	Rect	 bar   = WidgetBackend::ToDevice(GetBarRect());
 	Int	 width = bar.right - bar.left;
 
 	// Dark blue on the left fading to a lighter blue on the right.
@@ -706,8 +731,8 @@ void Titlebar::Paint(void *dc)
 
 	HFONT	 font = WidgetBackend::MakeFont(Font("Tahoma", Font::DefaultSize, Font::Bold));
 	HGDIOBJ	 old  = SelectObject(hdc, font);
-	Rect	 close = GetCloseButtonRect();
-	RECT	 textRect = { bar.left + 5, bar.top, (close.right > close.left ? close.left : bar.right) - 4, bar.bottom };
+	Rect	 close = WidgetBackend::ToDevice(GetCloseButtonRect());
+	RECT	 textRect = { bar.left + WidgetBackend::ToDevice(5), bar.top, (close.right > close.left ? close.left : bar.right) - WidgetBackend::ToDevice(4), bar.bottom };
 
 	SetBkMode(hdc, TRANSPARENT);
 	SetTextColor(hdc, RGB(255, 255, 255));
@@ -724,14 +749,15 @@ void Titlebar::Paint(void *dc)
 		// from a symbol font that not every system has.
 		DrawFrameControl(hdc, &button, DFC_BUTTON, DFCS_BUTTONPUSH | (closePressed ? DFCS_PUSHED : 0));
 
-		Int	 shift = closePressed ? 1 : 0;
-		Int	 left  = button.left + 4 + shift;
-		Int	 top   = button.top + 3 + shift;
-		Int	 span  = 7;
+		Int	 shift = closePressed ? WidgetBackend::ToDevice(1) : 0;
+		Int	 left  = button.left + WidgetBackend::ToDevice(4) + shift;
+		Int	 top   = button.top + WidgetBackend::ToDevice(3) + shift;
+		Int	 span  = WidgetBackend::ToDevice(7);
 		HPEN	 pen   = CreatePen(PS_SOLID, 1, GetSysColor(COLOR_BTNTEXT));
 		HGDIOBJ	 oldPen = SelectObject(hdc, pen);
 
-		for (Int i = 0; i < 2; i++)
+		// Two pixels thick at 96 DPI, as thick as the bar grew elsewhere.
+		for (Int i = 0; i < WidgetBackend::ToDevice(2); i++)
 		{
 			MoveToEx(hdc, left + i, top, nullptr);
 			LineTo(hdc, left + i + span, top + span);

@@ -12,6 +12,8 @@
 
 #include <windows.h>
 
+#include <algorithm>
+
 using namespace smooth;
 using namespace smooth::GUI;
 
@@ -59,7 +61,10 @@ Tolvane::Tolvane::Tolvane() : Application(String())
 
 	if (config->background) backgroundWindow = new Window("Tolvane v0.1", Point(-3, -3), Size(width + 6, height + 6));
 
-	wizardWindow	= new Window(GetText(), Point((width - 480) / 2, (height - 400) / 2), Size(482, 372));
+	/* A screen smaller than the wizard (a large scaling on a small screen)
+	 * keeps its title bar on the screen.
+	 */
+	wizardWindow	= new Window(GetText(), Point(std::max(0, (width - 480) / 2), std::max(0, (height - 400) / 2)), Size(482, 372));
 	titlebar	= new Titlebar(4);
 	frameLayer	= new Layer(String());
 	headerDivider	= new Divider(51, 5);

@@ -11,7 +11,8 @@ namespace smooth
 		{
 			public:
 				// The monitor showing the active window (the primary monitor when
-				// no window is active), in virtual-screen coordinates.
+				// no window is active), in virtual-screen coordinates, in the same
+				// 96-DPI pixels that Window positions and sizes are given in.
 				static GUI::Rect GetActiveMonitorMetrics();
 				static GUI::Rect GetPrimaryMonitorMetrics();
 		};

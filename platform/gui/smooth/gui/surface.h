@@ -10,7 +10,8 @@ namespace smooth
 		class Window;
 
 		// Draws on its window in window coordinates (0,0 = outer top-left, frame
-		// and title bar included). Inside the window's onPaint it draws into the
+		// and title bar included), in the window's 96-DPI pixels: at a higher
+		// DPI every coordinate, line and font is scaled to the device. Inside the window's onPaint it draws into the
 		// paint (clipped to the update area); elsewhere directly onto the screen,
 		// where the next repaint may cover it. Every operation returns Error()
 		// when the window has no native window, else Success().

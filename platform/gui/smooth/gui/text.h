@@ -20,7 +20,9 @@ namespace smooth
 				// The size is the text's: SetSize is refused (Error()).
 				Int		 SetSize(const Size &size) override;
 
-				// The extent of text in the default GUI font, measured on the screen.
+				// The extent of text in the default GUI font, measured on the screen
+				// and given in 96-DPI pixels (rounded up, so a control of that
+				// size holds the text at any DPI).
 				static Size	 MeasureText(const String &text);
 			protected:
 				Size		 GetDefaultSize() const override;

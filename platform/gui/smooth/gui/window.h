@@ -22,7 +22,10 @@ namespace smooth
 		const Int WF_BACKDROP	= WF_BACKGROUND | WF_APPTOPMOST;
 
 		// A top-level popup window. Its outer rectangle is the position and size
-		// given; it draws its own frame of GetFrameWidth() pixels (3 for ordinary
+		// given (like every position, size and measure of the widgets, in
+		// pixels at 96 DPI: at a higher system DPI the native window, its
+		// controls, fonts and drawings are scaled by DPI / 96 together, while
+		// the widgets keep reporting these units); it draws its own frame of GetFrameWidth() pixels (3 for ordinary
 		// windows, 0 for backdrops) and, once a Titlebar is added, a title bar of
 		// GetTitlebarHeight() pixels below the top frame. Widgets added to the
 		// window are placed in client coordinates: origin at the top-left of the
