@@ -97,11 +97,13 @@ Tolvane::Options Tolvane::ParseOptions(const String &commandLine, bool allowTarg
 		else if (upper == L"/?")				     options.help   = true;
 		else if (upper.compare(0, 5, L"/LOG=") == 0 && token.size() > 5) options.logFile = String(token.substr(5));
 		else if (allowTarget && upper.compare(0, 3, L"/D=") == 0 && token.size() > 3) { options.target = String(token.substr(3)); options.hasTarget = true; }
-		else
+		else if (options.refused == 0)
 		{
+			/* Refused, but read on: /S and /LOG= further along still decide
+			 * whether the refusal goes to a message box or only to the log
+			 * and the exit code.
+			 */
 			options.refused = String("unknown option or option without a value: ").Append(String(text.substr(start, at - start)));
-
-			break;
 		}
 	}
 

@@ -21,6 +21,7 @@ namespace
 			{ "/?", true, false, true, false, "", "", false },
 			{ "/X", true, false, false, false, "", "", true },
 			{ "/S /silent", true, true, false, false, "", "", true },
+			{ "/bogus /S /LOG=C:\\x.log", true, true, false, false, "", "C:\\x.log", true },	// read on past a refusal
 			{ "/LOG=", true, false, false, false, "", "", true },
 			{ "/D=", true, false, false, false, "", "", true },
 			{ "/D=C:\\x", false, false, false, false, "", "", true },		// the uninstaller has no target
@@ -32,14 +33,14 @@ namespace
 			Tolvane::Options	 options = Tolvane::ParseOptions(c.line, c.setup);
 
 			EXPECT_EQ(c.refused, options.refused != 0) << c.line;
+			EXPECT_EQ(c.silent, options.silent) << c.line;
+			EXPECT_EQ(c.log, options.logFile.ToUTF8()) << c.line;
 
 			if (c.refused) continue;
 
-			EXPECT_EQ(c.silent, options.silent) << c.line;
 			EXPECT_EQ(c.help, options.help) << c.line;
 			EXPECT_EQ(c.hasTarget, options.hasTarget) << c.line;
 			EXPECT_EQ(c.target, options.target.ToUTF8()) << c.line;
-			EXPECT_EQ(c.log, options.logFile.ToUTF8()) << c.line;
 		}
 	}
 }

@@ -2,6 +2,7 @@
 
 #include <archive.h>
 
+#include <algorithm>
 #include <cstring>
 #include <ctime>
 #include <cwctype>
@@ -203,6 +204,23 @@ Int Tolvane::InstallRun::Run()
 
 	Note("installing", String(config.appName).Append(" ").Append(config.appVersion).Append(" into ").Append(target));
 
+	/* Installing over an earlier installation (a newer version, say): the
+	 * folders it made exist now and would not be recorded again, and files
+	 * it had that this version lacks would be forgotten. Its script's
+	 * entries go first into ours, so the uninstaller removes both.
+	 */
+	RemovalList	 earlier;
+	String		 earlierScript = Join(Join(target, "uninstall"), "uninstall.xml");
+
+	if (ReadRemovalList(earlierScript, earlier))
+	{
+		for (const String &folder : earlier.folders) script.RecordDirectory(folder);
+		for (const String &file : earlier.files)     script.RecordFile(file);
+		for (const String &key : earlier.registryKeys) script.RecordRegistryKey(key);
+
+		Note("taken over from the earlier installation:", earlierScript);
+	}
+
 	MakeFolder(script, target);
 
 	for (Int i = 0; i < components; i++)
@@ -230,7 +248,9 @@ Int Tolvane::InstallRun::Run()
 		 */
 		bool	 registering = uninstallerInstalled && entry != 0;
 
-		if (registering) script.RecordRegistryKey(String(UninstallKeyPath).Append(entry));
+		String	 key = String(UninstallKeyPath).Append(entry);
+
+		if (registering && std::find(earlier.registryKeys.begin(), earlier.registryKeys.end(), key) == earlier.registryKeys.end()) script.RecordRegistryKey(key);
 
 		MakeFolder(script, folder);
 
@@ -256,7 +276,14 @@ Int Tolvane::InstallRun::Run()
 		if (registering) Register(file);
 	}
 
+	/* An undo takes back this run's own work, not the earlier installation
+	 * it went over.
+	 */
 	recorded = GetRemovalList(script);
+
+	recorded.folders.erase(recorded.folders.begin(), recorded.folders.begin() + earlier.folders.size());
+	recorded.files.erase(recorded.files.begin(), recorded.files.begin() + earlier.files.size());
+	recorded.registryKeys.erase(recorded.registryKeys.begin(), recorded.registryKeys.begin() + earlier.registryKeys.size());
 
 	return Success();
 }

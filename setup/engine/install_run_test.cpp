@@ -294,4 +294,44 @@ namespace
 			EXPECT_EQ("file " + script.ToUTF8(), lines.back());
 		}
 	}
+
+	TEST_F(RunTest, AnUpgradeTakesOverTheEarlierScriptAndUndoesOnlyItself)
+	{
+		WriteArchive(Archive("v1.zbk"), { { "old/only-in-1.txt", "1" }, { "both.txt", "1" } });
+		WriteArchive(Archive("v2.zbk"), { { "both.txt", "2" }, { "new/only-in-2.txt", "2" } });
+
+		String	 t = Target(), script = In(In(t, "uninstall"), "uninstall.xml");
+
+		for (const char *archive : { "v1.zbk", "v2.zbk" })
+		{
+			Load(std::string("<component id=\"c\"><archive>") + Archive(archive).ToUTF8() + "</archive></component>", "");
+			choices.selected = { true };
+			EXPECT_TRUE(Run().empty()) << archive;
+		}
+
+		Tolvane::RemovalList	 list;
+
+		ASSERT_TRUE(Tolvane::ReadRemovalList(script, list));
+
+		// The first installation's folders come first, parents before children.
+		EXPECT_EQ((std::vector<String>{ t, In(t, "old"), In(t, "uninstall"), In(t, "new") }), std::vector<String>(list.folders.begin(), list.folders.end()));
+
+		Tolvane::Remover	 remover;
+
+		EXPECT_EQ(0, Tolvane::RunRemoval(list, remover));
+		EXPECT_FALSE(Directory(t).Exists()) << "nothing of either installation stays";
+
+		// An undo of the second run alone keeps what the first one made.
+
+		Load(std::string("<component id=\"c\"><archive>") + Archive("v1.zbk").ToUTF8() + "</archive></component>", "");
+		Tolvane::InstallRun	 v1(*configuration, choices, system, fileBar, totalBar);
+		v1.Run();
+		Load(std::string("<component id=\"c\"><archive>") + Archive("v2.zbk").ToUTF8() + "</archive></component>", "");
+		Tolvane::InstallRun	 v2(*configuration, choices, system, fileBar, totalBar);
+		v2.Run();
+
+		EXPECT_EQ(0, Tolvane::UndoInstallation(v2.GetRecorded(), system));
+		EXPECT_TRUE(File(In(t, In("old", "only-in-1.txt"))).Exists());
+		EXPECT_FALSE(Directory(In(t, "new")).Exists());
+	}
 }

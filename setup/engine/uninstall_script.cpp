@@ -130,12 +130,15 @@ bool Tolvane::ReadRemovalList(const String &fileName, RemovalList &list)
 
 bool Tolvane::Remover::RemoveFile(const String &path)
 {
-	return File(path).Delete() == Success();
+	/* What is not there is not left behind: a listed file the program never
+	 * made, or one listed twice.
+	 */
+	return File(path).Delete() == Success() || !(File(path).Exists() || Directory(path).Exists());
 }
 
 bool Tolvane::Remover::RemoveFolder(const String &path)
 {
-	return Directory(path).Delete() == Success();
+	return Directory(path).Delete() == Success() || !(Directory(path).Exists() || File(path).Exists());
 }
 
 Int Tolvane::RunRemoval(const RemovalList &list, Remover &remover)

@@ -82,15 +82,17 @@ namespace Tolvane
 		public:
 			virtual		~Remover() = default;
 
-			// Deletes a file (never a folder); false when it stays.
+			// Deletes a file (never a folder); false when something stays at
+			// path (a path that is already gone counts as removed).
 			virtual bool	 RemoveFile(const smooth::String &path);
-			// Removes a folder only when it is empty; false when it stays.
+			// Removes a folder only when it is empty; false when something
+			// stays at path.
 			virtual bool	 RemoveFolder(const smooth::String &path);
 	};
 
 	// The removal walk: the files from the last recorded to the first, then
 	// the folders from the last recorded to the first. A failure leaves that
 	// file or folder in place and the walk goes on. Returns how many entries
-	// stayed (paths already gone count too: the walk cannot tell them apart).
+	// stayed.
 	smooth::Int	 RunRemoval(const RemovalList &list, Remover &remover);
 }

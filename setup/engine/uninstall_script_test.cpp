@@ -79,9 +79,10 @@ namespace
 		list.folders = { app, bin, data };
 		list.files   = { Path::Join(bin, "x.exe"), Path::Join(bin, "x.exe"), bin };
 
-		// The second delete of x.exe, the "file" that is a folder and the
-		// folders still holding the user's file stay; the walk goes on.
-		EXPECT_EQ(4, Tolvane::RunRemoval(list, *std::make_unique<Tolvane::Remover>()));
+		// The "file" that is a folder and the folders still holding the
+		// user's file stay; the walk goes on. x.exe listed twice is gone
+		// after the first.
+		EXPECT_EQ(3, Tolvane::RunRemoval(list, *std::make_unique<Tolvane::Remover>()));
 		EXPECT_FALSE(Directory(bin).Exists());
 		EXPECT_TRUE(File(Path::Join(data, "user.txt")).Exists());
 		EXPECT_TRUE(Directory(app).Exists());
