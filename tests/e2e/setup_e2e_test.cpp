@@ -908,13 +908,19 @@ TEST(SetupManifest, AsksForAdministratorRights)
 	InstallerFiles files;
 	std::wstring error;
 	ASSERT_TRUE(FindInstallerFiles(ModuleFolder(), &files, &error)) << Narrow(error);
-	HMODULE module = LoadLibraryExW(files.setup.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE | LOAD_LIBRARY_AS_IMAGE_RESOURCE);
-	ASSERT_NE(module, nullptr);
-	HRSRC resource = FindResourceW(module, MAKEINTRESOURCEW(1), MAKEINTRESOURCEW(24));
-	ASSERT_NE(resource, nullptr) << "setup.exe carries no application manifest";
-	const char *bytes = (const char *)LockResource(LoadResource(module, resource));
-	std::string manifest(bytes, SizeofResource(module, resource));
-	FreeLibrary(module);
-	EXPECT_NE(manifest.find("<requestedExecutionLevel level=\"requireAdministrator\""), std::string::npos) << manifest;
-	EXPECT_NE(manifest.find("Microsoft.Windows.Common-Controls"), std::string::npos);
+	// The uninstaller deletes from the same places and writes the machine's
+	// once-only commands.
+	for (const std::wstring &program : {files.setup, ModuleFolder() + L"\\uninstall.exe"})
+	{
+		SCOPED_TRACE(Narrow(program));
+		HMODULE module = LoadLibraryExW(program.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE | LOAD_LIBRARY_AS_IMAGE_RESOURCE);
+		ASSERT_NE(module, nullptr);
+		HRSRC resource = FindResourceW(module, MAKEINTRESOURCEW(1), MAKEINTRESOURCEW(24));
+		ASSERT_NE(resource, nullptr) << "no application manifest";
+		const char *bytes = (const char *)LockResource(LoadResource(module, resource));
+		std::string manifest(bytes, SizeofResource(module, resource));
+		FreeLibrary(module);
+		EXPECT_NE(manifest.find("<requestedExecutionLevel level=\"requireAdministrator\""), std::string::npos) << manifest;
+		EXPECT_NE(manifest.find("Microsoft.Windows.Common-Controls"), std::string::npos);
+	}
 }
