@@ -3,6 +3,12 @@
 # tolvane_env_stop (installed as an EXIT trap) stops what was started.
 top=${top:-$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)}
 export WINEPREFIX=${WINEPREFIX:-$top/build/wineprefix}
+# File names reach Wine and our portable code through the locale's
+# character set: a bare C locale would turn every non-ASCII name away.
+case "${LC_ALL:-${LC_CTYPE:-${LANG:-}}}" in
+  *[Uu][Tt][Ff]-8*|*[Uu][Tt][Ff]8*) ;;
+  *) export LC_ALL=C.UTF-8 ;;
+esac
 export WINEDEBUG=${WINEDEBUG:--all}
 # winemenubuilder would copy every shortcut a test makes into the desktop
 # menus of the machine itself.
