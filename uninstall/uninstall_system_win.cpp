@@ -1,4 +1,5 @@
 #include "uninstaller.h"
+#include "uninstall_script.h"
 
 #include <smooth/gui.h>
 
@@ -79,7 +80,7 @@ namespace
 
 			bool DeleteUninstallEntry(const String &name) override
 			{
-				String	 path = String("Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\").Append(name);
+				String	 path = Tolvane::UninstallEntryKey(name);
 
 				return RegDeleteKeyW(HKEY_LOCAL_MACHINE, path.Wide()) == ERROR_SUCCESS;
 			}

@@ -80,11 +80,13 @@ namespace
 		return String(folder).Append(Separator()).Append(name);
 	}
 
-	String LastErrorText()
+	// What could not be done, with the system's reason for the call that
+	// just failed.
+	String Because(const char *what)
 	{
 		Int	 code = System::System::GetLastErrorCode();
 
-		return code != 0 ? System::System::GetErrorText(code) : String("unknown error");
+		return String(what).Append(" (").Append(code != 0 ? System::System::GetErrorText(code) : String("unknown error")).Append(")");
 	}
 
 	// Names of entries are read through a buffer of this many characters; a
@@ -119,6 +121,17 @@ namespace
 	}
 }
 
+bool Tolvane::GetQuickLaunchFolder(SystemInterface &system, String &path)
+{
+	String	 folder;
+
+	if (!system.GetSpecialFolder(FOLDER_APPDATA, folder)) return false;
+
+	path = Join(Join(Join(folder, "Microsoft"), "Internet Explorer"), "Quick Launch");
+
+	return true;
+}
+
 Tolvane::InstallRun::InstallRun(const Configuration &config, const InstallChoices &choices, SystemInterface &system, ProgressBar &fileBar, ProgressBar &totalBar)
 	: config(config), choices(choices), system(system), fileBar(fileBar), totalBar(totalBar)
 {
@@ -150,7 +163,7 @@ bool Tolvane::InstallRun::MakeFolder(UninstallScript &script, const String &path
 
 	if (folder.Create() != Success() || !folder.Exists())
 	{
-		Fail(path, String("cannot create the folder (").Append(LastErrorText()).Append(")"));
+		Fail(path, Because("cannot create the folder"));
 
 		return false;
 	}
@@ -264,13 +277,13 @@ Int Tolvane::InstallRun::Run()
 
 			script.RecordFile(library);
 
-			if (File(Join(target, "smooth.dll")).Copy(File(library)) != Success()) Fail(library, String("cannot copy the platform library (").Append(LastErrorText()).Append(")"));
+			if (File(Join(target, "smooth.dll")).Copy(File(library)) != Success()) Fail(library, Because("cannot copy the platform library"));
 			else									    Note("file", library);
 		}
 
 		script.RecordFile(file);
 
-		if (script.Save(file) != Success()) Fail(file, String("cannot save the uninstall script (").Append(LastErrorText()).Append(")"));
+		if (script.Save(file) != Success()) Fail(file, Because("cannot save the uninstall script"));
 		else				    Note("uninstall script", file);
 
 		if (registering) Register(file);
@@ -413,14 +426,14 @@ void Tolvane::InstallRun::CopyLibrary(UninstallScript &script, Int components)
 	 */
 	if (source.GetLastError() != IO::IO_ERROR_OK || size < 0)
 	{
-		Fail(librarySource, String("cannot read the platform library (").Append(LastErrorText()).Append(")"));
+		Fail(librarySource, Because("cannot read the platform library"));
 
 		return;
 	}
 
 	if (output.GetLastError() != IO::IO_ERROR_OK)
 	{
-		Fail(destination, String("cannot write the platform library (").Append(LastErrorText()).Append(")"));
+		Fail(destination, Because("cannot write the platform library"));
 
 		return;
 	}
@@ -439,7 +452,7 @@ void Tolvane::InstallRun::CopyLibrary(UninstallScript &script, Int components)
 
 		if (source.InputData(buffer.data(), n) != n || output.OutputData(buffer.data(), n) != Success())
 		{
-			Fail(destination, String("cannot copy the platform library (").Append(LastErrorText()).Append(")"));
+			Fail(destination, Because("cannot copy the platform library"));
 
 			return;
 		}
@@ -457,7 +470,7 @@ void Tolvane::InstallRun::CopyLibrary(UninstallScript &script, Int components)
 		last = percent;
 	}
 
-	if (output.Close() != Success()) { Fail(destination, String("cannot write the platform library (").Append(LastErrorText()).Append(")")); return; }
+	if (output.Close() != Success()) { Fail(destination, Because("cannot write the platform library")); return; }
 
 	installedBytes	 += size;
 	libraryInstalled  = true;
@@ -491,7 +504,7 @@ String Tolvane::InstallRun::LinkFolder(const Link &link, UninstallScript &script
 
 	String	 folder;
 
-	usable = system.GetSpecialFolder(which, folder);
+	usable = link.type == LINK_QUICKLAUNCH ? GetQuickLaunchFolder(system, folder) : system.GetSpecialFolder(which, folder);
 
 	if (!usable)
 	{
@@ -499,8 +512,6 @@ String Tolvane::InstallRun::LinkFolder(const Link &link, UninstallScript &script
 
 		return folder;
 	}
-
-	if (link.type == LINK_QUICKLAUNCH) folder = Join(Join(Join(folder, "Microsoft"), "Internet Explorer"), "Quick Launch");
 
 	if (link.type == LINK_STARTMENU && config.startMenuSubdir != 0)
 	{

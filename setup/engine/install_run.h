@@ -32,6 +32,10 @@ namespace Tolvane
 		bool IsSelected(smooth::Int index) const { return index >= 0 && size_t(index) < selected.size() && selected[size_t(index)]; }
 	};
 
+	// The user's Quick Launch folder: below the application-data folder.
+	// false when the system does not know that folder (path untouched).
+	bool		 GetQuickLaunchFolder(SystemInterface &system, smooth::String &path);
+
 	// What the pages propose before anyone touches them: the Program Files
 	// folder followed by the script's default folder, the required and
 	// default components, Start-menu and desktop shortcuts (Quick Launch

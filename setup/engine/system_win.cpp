@@ -198,7 +198,7 @@ namespace
 
 			String WriteUninstallEntry(const String &name, const Tolvane::UninstallEntry &entry) override
 			{
-				String	 path = String("Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\").Append(name);
+				String	 path = Tolvane::UninstallEntryKey(name);
 				HKEY	 key  = nullptr;
 				LONG	 result = RegCreateKeyExW(HKEY_LOCAL_MACHINE, path.Wide(), 0, nullptr, 0, KEY_SET_VALUE, nullptr, &key, nullptr);
 
@@ -217,7 +217,7 @@ namespace
 
 			bool DeleteUninstallEntry(const String &name) override
 			{
-				String	 path = String("Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\").Append(name);
+				String	 path = Tolvane::UninstallEntryKey(name);
 
 				return RegDeleteKeyW(HKEY_LOCAL_MACHINE, path.Wide()) == ERROR_SUCCESS;
 			}

@@ -42,6 +42,14 @@ namespace Tolvane
 	const char *const UninstallKeyPath = "HKEY_LOCAL_MACHINE\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\";
 }
 
+String Tolvane::UninstallEntryKey(const String &name)
+{
+	String	 path = UninstallKeyPath;
+	Int	 hive = path.Find("\\");
+
+	return path.Tail(path.Length() - hive - 1).Append(name);
+}
+
 String Tolvane::UninstallEntryName(const String &key)
 {
 	String	 root = UninstallKeyPath;

@@ -54,6 +54,10 @@ namespace Tolvane
 	// starts: "HKEY_LOCAL_MACHINE\Software\Microsoft\Windows\CurrentVersion\Uninstall\".
 	extern const char *const UninstallKeyPath;
 
+	// The key of entry name below the local machine's hive, as the registry
+	// calls take it: UninstallKeyPath without the hive, then the name.
+	smooth::String	 UninstallEntryKey(const smooth::String &name);
+
 	// The entry name of a key path directly below UninstallKeyPath (a name
 	// without '\'); empty for any other path, which no reader may touch.
 	smooth::String	 UninstallEntryName(const smooth::String &key);

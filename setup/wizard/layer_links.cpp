@@ -3,7 +3,7 @@
 #include "configuration.h"
 #include "page_text.h"
 
-#include "system_interface.h"
+#include "install_run.h"
 
 using namespace smooth;
 using namespace smooth::GUI;
@@ -47,9 +47,5 @@ bool Tolvane::LayerLinks::QuickLaunchFolderExists()
 {
 	String	 path;
 
-	if (!GetSystem().GetSpecialFolder(FOLDER_APPDATA, path)) return false;
-
-	path.Append("\\Microsoft\\Internet Explorer\\Quick Launch");
-
-	return Directory(path, String()).Exists();
+	return GetQuickLaunchFolder(GetSystem(), path) && Directory(path, String()).Exists();
 }

@@ -30,6 +30,17 @@ void Tolvane::Tolvane::ShowCurrentPage(bool finishRule)
 	if (page != nullptr) page->Show();
 }
 
+void Tolvane::Tolvane::EndMessageLoop()
+{
+	/* The platform's window procedure ends the message loop on a quit
+	 * message sent to it, so this returns to Main without a question.
+	 */
+	HWND	 window = (HWND) wizardWindow->GetSystemWindow();
+
+	if (Setup::enableUnicode) SendMessageW(window, WM_QUIT, 0, 0);
+	else			  SendMessageA(window, WM_QUIT, 0, 0);
+}
+
 void Tolvane::Tolvane::OnNext()
 {
 	/* Nothing is on screen without a page, and the buttons are hidden while
@@ -132,10 +143,7 @@ void Tolvane::Tolvane::OnNext()
 								  : String("Setup has taken back what it installed; ").Append(String::FromInt(stayed)).Append(" files or folders could not be removed."),
 						      "Setup", MB_OK, 32516).ShowDialog();
 
-				HWND	 window = (HWND) wizardWindow->GetSystemWindow();
-
-				if (Setup::enableUnicode) SendMessageW(window, WM_QUIT, 0, 0);
-				else			  SendMessageA(window, WM_QUIT, 0, 0);
+				EndMessageLoop();
 
 				return;
 			}
@@ -199,13 +207,7 @@ void Tolvane::Tolvane::OnCancel()
 
 		if (message.ShowDialog() != IDOK) return;
 
-		/* The platform's window procedure ends the message loop on a quit
-		 * message sent to it, so this returns to Main without a question.
-		 */
-		HWND	 window = (HWND) wizardWindow->GetSystemWindow();
-
-		if (Setup::enableUnicode) SendMessageW(window, WM_QUIT, 0, 0);
-		else			  SendMessageA(window, WM_QUIT, 0, 0);
+		EndMessageLoop();
 
 		return;
 	}

@@ -151,6 +151,8 @@ namespace Tolvane
 			// The common tail of OnNext and OnBack once currentPage has changed;
 			// finishRule sets "Finish" on the last page.
 			void			 ShowCurrentPage(bool finishRule);
+			// Ends the message loop at once, without the exit question.
+			void			 EndMessageLoop();
 
 			bool			 installing = false;
 	};
