@@ -78,34 +78,43 @@ Text::~Text()
 
 Size Text::MeasureText(const String &text)
 {
-	ScreenDC	 dc;
-	HGDIOBJ		 old = SelectObject(dc, WidgetBackend::DefaultFont());
-	Size		 extent;
+	// Fonts do not grow exactly in proportion to the DPI, so the text is
+	// measured at every monitor's and at the common scalings' (for a
+	// monitor attached later), and the size returned holds it on any
+	// monitor the window may be moved to.
+	ScreenDC		 dc;
+	Size			 extent;
+	std::vector<Int>	 dpis = WidgetBackend::MonitorDpis();
 
-	if (text.Length() == 0)
+	for (Int common : { 96, 120, 144, 192 }) if (std::find(dpis.begin(), dpis.end(), common) == dpis.end()) dpis.push_back(common);
+
+	for (Int dpi : dpis)
 	{
-		// An empty text still occupies one line, so texts placed below it
-		// keep their distance.
-		TEXTMETRICW	 metrics;
+		HGDIOBJ		 old = SelectObject(dc, WidgetBackend::DefaultFont(dpi));
+		Size		 measured;
 
-		if (GetTextMetricsW(dc, &metrics)) extent = Size(0, metrics.tmHeight);
+		if (text.Length() == 0)
+		{
+			// An empty text still occupies one line, so texts placed below
+			// it keep their distance.
+			TEXTMETRICW	 metrics;
+
+			if (GetTextMetricsW(dc, &metrics)) measured = Size(0, metrics.tmHeight);
+		}
+		else
+		{
+			RECT	 rect = { 0, 0, 0, 0 };
+
+			DrawTextW(dc, text.Wide(), -1, &rect, DT_CALCRECT | DT_LEFT | DT_NOPREFIX | DT_EXPANDTABS);
+
+			measured = Size(rect.right - rect.left, rect.bottom - rect.top);
+		}
+
+		SelectObject(dc, old);
+
+		measured = Scale(dpi).ToLogicalUp(measured);
+		extent	 = Size(std::max(extent.cx, measured.cx), std::max(extent.cy, measured.cy));
 	}
-	else
-	{
-		RECT	 rect = { 0, 0, 0, 0 };
-
-		DrawTextW(dc, text.Wide(), -1, &rect, DT_CALCRECT | DT_LEFT | DT_NOPREFIX | DT_EXPANDTABS);
-
-		extent = Size(rect.right - rect.left, rect.bottom - rect.top);
-	}
-
-	SelectObject(dc, old);
-
-	// Measured in device pixels with the device's font; a control of the
-	// size returned, scaled back, must hold the text, so round up.
-	Int	 dpi = WidgetBackend::Dpi();
-
-	if (dpi != 96) extent = Size(Int((Int64(extent.cx) * 96 + dpi - 1) / dpi), Int((Int64(extent.cy) * 96 + dpi - 1) / dpi));
 
 	return extent;
 }
@@ -650,7 +659,7 @@ Rect Divider::GetLineRect() const
 
 void Divider::Paint(void *dc)
 {
-	Rect	 line = WidgetBackend::ToDevice(GetLineRect());
+	Rect	 line = WidgetBackend::ScaleOf(this).ToDevice(GetLineRect());
 
 	if (line.right <= line.left || line.bottom <= line.top) return;
 
@@ -701,7 +710,7 @@ void Image::Paint(void *dc)
 {
 	if (bitmap.IsEmpty()) return;
 
-	Rect	 rect	= WidgetBackend::ToDevice(GetRealRect());
+	Rect	 rect	= WidgetBackend::ScaleOf(this).ToDevice(GetRealRect());
 	Size	 source	= bitmap.GetSize();
 
 	// Enlarged for a higher DPI: a smooth filter, not repeated pixels.

@@ -6,12 +6,53 @@
 
 #include <windows.h>
 
+#include <vector>
+
 namespace smooth
 {
 	namespace GUI
 	{
+		// Sent by systems that keep a DPI per monitor; older headers lack them.
+#ifndef WM_DPICHANGED
+		const UINT WM_DPICHANGED	= 0x02E0;
+#endif
+#ifndef WM_GETDPISCALEDSIZE
+		const UINT WM_GETDPISCALEDSIZE	= 0x02E4;
+#endif
+
 		// Private messages of our windows and controls.
 		const UINT WM_SMOOTH_PROGRESS = WM_APP + 0x51;	// to a progress bar: apply the stored value
+
+		// The height of a list's rows, in our units.
+		const Int listItemHeight = 16;
+
+		// Widgets are placed, sized and drawn in units of a pixel at 96 DPI;
+		// native windows, fonts and GDI work in device pixels. The process
+		// is per-monitor DPI aware where the system offers it (its manifest
+		// says so): every Window keeps the DPI of the monitor it is on, and
+		// a Scale of that DPI converts between the two for the window and
+		// everything on it.
+		class Scale
+		{
+			public:
+				// Below 96 we would shrink controls under their texts' fixed
+				// minimum margins; nothing sensible asks for that.
+				explicit	 Scale(Int iDpi) : dpi(iDpi > 96 ? iDpi : 96) {}
+
+				Int		 GetDpi() const		{ return dpi; }
+				Int		 ToDevice(Int value) const;
+				Int		 ToLogical(Int value) const;
+				// Edges are scaled one by one, so widgets that meet or keep
+				// apart in our units do so in device pixels too.
+				Rect		 ToDevice(const Rect &rect) const;
+				// The smallest rectangle in our units that covers rect.
+				Rect		 ToLogicalCover(const Rect &rect) const;
+				// A device extent back in our units, rounded up, so that a
+				// control of that size holds what was measured.
+				Size		 ToLogicalUp(const Size &size) const;
+			private:
+				Int		 dpi;
+		};
 
 		class WidgetBackend
 		{
@@ -21,26 +62,32 @@ namespace smooth
 				static Bool		 EnsureWindowClass();
 				static HINSTANCE	 Module();
 
-				// Widgets are placed, sized and drawn in units of a pixel at 96 DPI;
-				// native windows, fonts and GDI work in device pixels. The
-				// process is system-DPI aware (its manifest says so), so one
-				// factor, the system's DPI / 96, read once, serves every window.
-				static Int		 Dpi();
-				static Int		 ToDevice(Int value);
-				static Int		 ToLogical(Int value);
-				// Edges are scaled one by one, so widgets that meet or keep
-				// apart in our units do so in device pixels too.
-				static Rect		 ToDevice(const Rect &rect);
-				// The smallest rectangle in our units that covers rect.
-				static Rect		 ToLogicalCover(const Rect &rect);
+				// The primary monitor's DPI (at least 96), read once: the
+				// scale of a window until it learns its own, and of
+				// measurements made before any window exists.
+				static Int		 SystemDpi();
+				// The DPI of a monitor or of the monitor a window is on, where
+				// the system keeps one per monitor; SystemDpi() elsewhere.
+				static Int		 MonitorDpi(HMONITOR monitor);
+				static Int		 WindowDpi(HWND hwnd);
+				// The DPIs of every attached monitor, SystemDpi() among them.
+				static std::vector<Int>	 MonitorDpis();
+				// The scale of the window a widget is on (of the widget itself
+				// when it is a window); SystemDpi()'s when it is on none.
+				static Scale		 ScaleOf(const Widget *widget);
+				// Moves window to dpi: its outer rectangle (at suggested, or
+				// where it is, with its size in our units kept), its
+				// controls' fonts, positions and item heights, and a repaint.
+				static void		 ApplyDpi(Window *window, Int dpi, const RECT *suggested);
 				// Draws bitmap stretched to rect (device pixels) with a high
 				// quality filter; false when that cannot be done.
 				static Bool		 DrawScaled(HDC dc, const Bitmap &bitmap, const Rect &rect);
-				// The shared default GUI font (created on first use).
-				static HFONT		 DefaultFont();
+				// The shared default GUI font for a DPI (created on first use,
+				// one per DPI, all freed together).
+				static HFONT		 DefaultFont(Int dpi);
 				static void		 FreeDefaultFont();
-				// A GDI font for font (the caller deletes it).
-				static HFONT		 MakeFont(const Font &font);
+				// A GDI font for font at dpi (the caller deletes it).
+				static HFONT		 MakeFont(const Font &font, Int dpi);
 
 				// The widget a control belongs to, or null.
 				static Widget		*FromHandle(HWND hwnd);

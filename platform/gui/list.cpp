@@ -8,12 +8,11 @@ using namespace smooth::GUI;
 namespace
 {
 	// In 96-DPI pixels, like every other measure of ours.
-	const Int itemHeight = 16;
 	const Int checkSize  = 13;
 
-	Int Device(Int value)
+	Int Device(const Widget *widget, Int value)
 	{
-		return WidgetBackend::ToDevice(value);
+		return WidgetBackend::ScaleOf(widget).ToDevice(value);
 	}
 }
 
@@ -212,7 +211,7 @@ void *ListBox::CreateNative(void *parent)
 
 	if (hwnd == nullptr) return nullptr;
 
-	SendMessageW(hwnd, LB_SETITEMHEIGHT, 0, Device(itemHeight));
+	SendMessageW(hwnd, LB_SETITEMHEIGHT, 0, Device(this, listItemHeight));
 
 	handle = hwnd;
 
@@ -305,7 +304,7 @@ Bool ListBox::Notify(UnsignedInt message, std::uintptr_t, std::intptr_t lParam, 
 {
 	if (message == WM_MEASUREITEM)
 	{
-		((MEASUREITEMSTRUCT *) lParam)->itemHeight = Device(itemHeight);
+		((MEASUREITEMSTRUCT *) lParam)->itemHeight = Device(this, listItemHeight);
 
 		result = TRUE;
 
@@ -333,23 +332,23 @@ Bool ListBox::Notify(UnsignedInt message, std::uintptr_t, std::intptr_t lParam, 
 
 	RECT	 textRect = rect;
 
-	textRect.left += Device(3);
+	textRect.left += Device(this, 3);
 
 	if (flags & LF_MULTICHECKBOX)
 	{
-		RECT	 box = { rect.left + Device(2), rect.top + (rect.bottom - rect.top - Device(checkSize)) / 2, 0, 0 };
+		RECT	 box = { rect.left + Device(this, 2), rect.top + (rect.bottom - rect.top - Device(this, checkSize)) / 2, 0, 0 };
 
-		box.right  = box.left + Device(checkSize);
-		box.bottom = box.top + Device(checkSize);
+		box.right  = box.left + Device(this, checkSize);
+		box.bottom = box.top + Device(this, checkSize);
 
 		UINT	 state = DFCS_BUTTONCHECK | (entry->IsMarked() ? DFCS_CHECKED : 0) | (entry->IsActive() ? 0 : DFCS_INACTIVE);
 
 		DrawFrameControl(dc, &box, DFC_BUTTON, state);
 
-		textRect.left = box.right + Device(4);
+		textRect.left = box.right + Device(this, 4);
 	}
 
-	HGDIOBJ	 old = SelectObject(dc, WidgetBackend::DefaultFont());
+	HGDIOBJ	 old = SelectObject(dc, WidgetBackend::DefaultFont(WidgetBackend::ScaleOf(this).GetDpi()));
 
 	SetBkMode(dc, TRANSPARENT);
 	SetTextColor(dc, GetSysColor(!entry->IsActive() ? COLOR_GRAYTEXT : (selected ? COLOR_HIGHLIGHTTEXT : COLOR_WINDOWTEXT)));

@@ -14,10 +14,11 @@ namespace
 
 		if (monitor == nullptr || !GetMonitorInfoW(monitor, &info))
 		{
-			return WidgetBackend::ToLogicalCover(Rect(0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)));
+			return Scale(WidgetBackend::SystemDpi()).ToLogicalCover(Rect(0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)));
 		}
 
-		return WidgetBackend::ToLogicalCover(Rect(info.rcMonitor.left, info.rcMonitor.top, info.rcMonitor.right, info.rcMonitor.bottom));
+		// A window placed there takes the monitor's DPI.
+		return Scale(WidgetBackend::MonitorDpi(monitor)).ToLogicalCover(Rect(info.rcMonitor.left, info.rcMonitor.top, info.rcMonitor.right, info.rcMonitor.bottom));
 	}
 }
 

@@ -48,14 +48,14 @@ namespace
 	}
 
 	// Callers give 96-DPI pixels; the DC takes device pixels.
-	Int Device(Int value)
+	Int Device(const Window *window, Int value)
 	{
-		return WidgetBackend::ToDevice(value);
+		return WidgetBackend::ScaleOf(window).ToDevice(value);
 	}
 
-	RECT DeviceRECT(const Rect &rect)
+	RECT DeviceRECT(const Window *window, const Rect &rect)
 	{
-		return ToRECT(WidgetBackend::ToDevice(rect));
+		return ToRECT(WidgetBackend::ScaleOf(window).ToDevice(rect));
 	}
 }
 
@@ -75,7 +75,7 @@ Int Surface::Box(const Rect &rect, const Color &color, Int style, const Size &si
 
 	if (rect.right <= rect.left || rect.bottom <= rect.top) return Success();
 
-	RECT	 r = DeviceRECT(rect);
+	RECT	 r = DeviceRECT(window, rect);
 
 	if (size.cx == 0 && size.cy == 0)
 	{
@@ -94,12 +94,12 @@ Int Surface::Box(const Rect &rect, const Color &color, Int style, const Size &si
 		return Success();
 	}
 
-	HPEN	 pen	  = CreatePen(PS_SOLID, Device(1), ToColorRef(color));
+	HPEN	 pen	  = CreatePen(PS_SOLID, Device(window, 1), ToColorRef(color));
 	HBRUSH	 brush	  = style == Rect::Filled ? CreateSolidBrush(ToColorRef(color)) : (HBRUSH) GetStockObject(NULL_BRUSH);
 	HGDIOBJ	 oldPen	  = SelectObject(dc, pen);
 	HGDIOBJ	 oldBrush = SelectObject(dc, brush);
 
-	RoundRect(dc, r.left, r.top, r.right, r.bottom, Device(size.cx), Device(size.cy));
+	RoundRect(dc, r.left, r.top, r.right, r.bottom, Device(window, size.cx), Device(window, size.cy));
 
 	SelectObject(dc, oldPen);
 	SelectObject(dc, oldBrush);
@@ -119,7 +119,7 @@ Int Surface::Gradient(const Rect &rect, const Color &first, const Color &second,
 	if (rect.right <= rect.left || rect.bottom <= rect.top) return Success();
 
 	// Row by device row, so a larger scale gives a finer, not a coarser, ramp.
-	RECT	 area	  = DeviceRECT(rect);
+	RECT	 area	  = DeviceRECT(window, rect);
 	bool	 vertical = direction == OR_VERT;
 	Int	 steps	  = vertical ? area.bottom - area.top : area.right - area.left;
 
@@ -143,21 +143,21 @@ Int Surface::SetText(const String &text, const Rect &rect, const Font &font, Boo
 
 	if (dc == nullptr) return Error();
 
-	HFONT	 gdiFont = WidgetBackend::MakeFont(font);
-	HGDIOBJ	 old	 = SelectObject(dc, gdiFont != nullptr ? (HGDIOBJ) gdiFont : (HGDIOBJ) WidgetBackend::DefaultFont());
+	HFONT	 gdiFont = WidgetBackend::MakeFont(font, WidgetBackend::ScaleOf(window).GetDpi());
+	HGDIOBJ	 old	 = SelectObject(dc, gdiFont != nullptr ? (HGDIOBJ) gdiFont : (HGDIOBJ) WidgetBackend::DefaultFont(WidgetBackend::ScaleOf(window).GetDpi()));
 	UINT	 format	 = DT_LEFT | DT_TOP | DT_WORDBREAK | DT_NOPREFIX | DT_EXPANDTABS;
 	int	 oldMode = SetBkMode(dc, TRANSPARENT);
 
 	if (shadow)
 	{
-		RECT	 offset = DeviceRECT(rect);
+		RECT	 offset = DeviceRECT(window, rect);
 
-		OffsetRect(&offset, Device(2), Device(2));
+		OffsetRect(&offset, Device(window, 2), Device(window, 2));
 		SetTextColor(dc, RGB(64, 64, 64));
 		DrawTextW(dc, text.Wide(), -1, &offset, format);
 	}
 
-	RECT	 box = DeviceRECT(rect);
+	RECT	 box = DeviceRECT(window, rect);
 
 	SetTextColor(dc, ToColorRef(font.GetColor()));
 	DrawTextW(dc, text.Wide(), -1, &box, format);
@@ -176,11 +176,11 @@ Int Surface::Line(const Point &from, const Point &to, const Color &color)
 
 	if (dc == nullptr) return Error();
 
-	HPEN	 pen = CreatePen(PS_SOLID, Device(1), ToColorRef(color));
+	HPEN	 pen = CreatePen(PS_SOLID, Device(window, 1), ToColorRef(color));
 	HGDIOBJ	 old = SelectObject(dc, pen);
 
-	MoveToEx(dc, Device(from.x), Device(from.y), nullptr);
-	LineTo(dc, Device(to.x), Device(to.y));
+	MoveToEx(dc, Device(window, from.x), Device(window, from.y), nullptr);
+	LineTo(dc, Device(window, to.x), Device(window, to.y));
 
 	SelectObject(dc, old);
 	::DeleteObject(pen);
@@ -195,7 +195,7 @@ Int Surface::SetPixel(const Point &p, const Color &color)
 	if (dc == nullptr) return Error();
 
 	// One of our pixels covers a square of device pixels.
-	RECT	 square = DeviceRECT(Rect(p, Size(1, 1)));
+	RECT	 square = DeviceRECT(window, Rect(p, Size(1, 1)));
 
 	if (square.right - square.left == 1 && square.bottom - square.top == 1) ::SetPixel(dc, square.left, square.top, ToColorRef(color));
 	else									 FillSolid(dc, square, ToColorRef(color));
@@ -209,7 +209,7 @@ Color Surface::GetPixel(const Point &p) const
 
 	if (dc == nullptr) return Color();
 
-	COLORREF	 pixel = ::GetPixel(dc, Device(p.x), Device(p.y));
+	COLORREF	 pixel = ::GetPixel(dc, Device(window, p.x), Device(window, p.y));
 
 	if (pixel == CLR_INVALID) return Color();
 

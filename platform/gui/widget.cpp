@@ -330,7 +330,7 @@ void Widget::Invalidate() const
 	// Self-drawn widgets that ignore their position draw elsewhere.
 	const Divider	*divider  = dynamic_cast<const Divider *>(this);
 	const Titlebar	*titlebar = dynamic_cast<const Titlebar *>(this);
-	RECT		 rect	  = ToRECT(WidgetBackend::ToDevice(divider != nullptr ? divider->GetLineRect() : titlebar != nullptr ? titlebar->GetBarRect() : GetRealRect()));
+	RECT		 rect	  = ToRECT(WidgetBackend::ScaleOf(this).ToDevice(divider != nullptr ? divider->GetLineRect() : titlebar != nullptr ? titlebar->GetBarRect() : GetRealRect()));
 
 	// Our windows do not clip their children, so the controls over the area
 	// are repainted after the window's own background.
@@ -343,7 +343,7 @@ void Widget::Relayout()
 
 	if (handle != nullptr && !IsWindowWidget(this))
 	{
-		Rect	 rect = WidgetBackend::ToDevice(GetRealRect());
+		Rect	 rect = WidgetBackend::ScaleOf(this).ToDevice(GetRealRect());
 
 		SetWindowPos((HWND) handle, nullptr, rect.left, rect.top, rect.right - rect.left, rect.bottom - rect.top, SWP_NOZORDER | SWP_NOACTIVATE);
 		ShowWindow((HWND) handle, IsVisible() ? SW_SHOWNA : SW_HIDE);
@@ -387,48 +387,126 @@ void Widget::DetachNative()
 
 /* Our units and the device's.
  */
-Int WidgetBackend::Dpi()
+Int Scale::ToDevice(Int value) const
+{
+	return dpi == 96 ? value : MulDiv(value, dpi, 96);
+}
+
+Int Scale::ToLogical(Int value) const
+{
+	return dpi == 96 ? value : MulDiv(value, 96, dpi);
+}
+
+Rect Scale::ToDevice(const Rect &rect) const
+{
+	return Rect(ToDevice(rect.left), ToDevice(rect.top), ToDevice(rect.right), ToDevice(rect.bottom));
+}
+
+Rect Scale::ToLogicalCover(const Rect &rect) const
+{
+	if (dpi == 96) return rect;
+
+	Int	 d    = dpi;
+	auto	 down = [d](Int v) { Int64 n = Int64(v) * 96; return Int(n >= 0 ? n / d : -((-n + d - 1) / d)); };
+	auto	 up   = [d](Int v) { Int64 n = Int64(v) * 96; return Int(n >= 0 ? (n + d - 1) / d : -(-n / d)); };
+
+	return Rect(down(rect.left), down(rect.top), up(rect.right), up(rect.bottom));
+}
+
+Size Scale::ToLogicalUp(const Size &size) const
+{
+	if (dpi == 96) return size;
+
+	return Size(Int((Int64(size.cx) * 96 + dpi - 1) / dpi), Int((Int64(size.cy) * 96 + dpi - 1) / dpi));
+}
+
+namespace
+{
+	// Per-monitor DPIs came with later systems than the oldest we start
+	// on, so both functions are looked up, not imported.
+	typedef UINT	 (WINAPI *GetDpiForWindowFunction)(HWND);
+	typedef HRESULT	 (WINAPI *GetDpiForMonitorFunction)(HMONITOR, int, UINT *, UINT *);
+
+	// A looked-up entry point as the type it really has; through a generic
+	// function pointer, as the compiler asks for such casts.
+	template <typename Function> Function Entry(HMODULE module, const char *name)
+	{
+		return module != nullptr ? reinterpret_cast<Function>(reinterpret_cast<void (*)()>(GetProcAddress(module, name))) : nullptr;
+	}
+
+	GetDpiForWindowFunction GetDpiForWindowEntry()
+	{
+		static GetDpiForWindowFunction	 function = Entry<GetDpiForWindowFunction>(GetModuleHandleW(L"user32.dll"), "GetDpiForWindow");
+
+		return function;
+	}
+
+	GetDpiForMonitorFunction GetDpiForMonitorEntry()
+	{
+		static HMODULE			 shcore	  = LoadLibraryExW(L"shcore.dll", nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32);
+		static GetDpiForMonitorFunction	 function = Entry<GetDpiForMonitorFunction>(shcore, "GetDpiForMonitor");
+
+		return function;
+	}
+
+	BOOL CALLBACK CollectMonitorDpi(HMONITOR monitor, HDC, LPRECT, LPARAM data)
+	{
+		std::vector<Int>	*dpis = (std::vector<Int> *) data;
+		Int			 dpi  = WidgetBackend::MonitorDpi(monitor);
+
+		if (std::find(dpis->begin(), dpis->end(), dpi) == dpis->end()) dpis->push_back(dpi);
+
+		return TRUE;
+	}
+}
+
+Int WidgetBackend::SystemDpi()
 {
 	static Int dpi = 0;
 
 	if (dpi == 0)
 	{
 		ScreenDC	 screen;
-		Int		 value = screen != nullptr ? GetDeviceCaps(screen, LOGPIXELSY) : 0;
 
-		// Below 96 we would shrink controls under their texts' fixed minimum
-		// margins; nothing sensible asks for that.
-		dpi = value > 96 ? value : 96;
+		dpi = Scale(screen != nullptr ? GetDeviceCaps(screen, LOGPIXELSY) : 0).GetDpi();
 	}
 
 	return dpi;
 }
 
-Int WidgetBackend::ToDevice(Int value)
+Int WidgetBackend::MonitorDpi(HMONITOR monitor)
 {
-	return Dpi() == 96 ? value : MulDiv(value, Dpi(), 96);
+	GetDpiForMonitorFunction	 function = GetDpiForMonitorEntry();
+	UINT				 x = 0, y = 0;
+
+	// 0 asks for the effective DPI, the one the user chose for the monitor.
+	if (monitor == nullptr || function == nullptr || FAILED(function(monitor, 0, &x, &y)) || y == 0) return SystemDpi();
+
+	return Scale(Int(y)).GetDpi();
 }
 
-Int WidgetBackend::ToLogical(Int value)
+Int WidgetBackend::WindowDpi(HWND hwnd)
 {
-	return Dpi() == 96 ? value : MulDiv(value, 96, Dpi());
+	GetDpiForWindowFunction	 function = GetDpiForWindowEntry();
+	UINT			 dpi	  = hwnd != nullptr && function != nullptr ? function(hwnd) : 0;
+
+	return dpi != 0 ? Scale(Int(dpi)).GetDpi() : SystemDpi();
 }
 
-Rect WidgetBackend::ToDevice(const Rect &rect)
+std::vector<Int> WidgetBackend::MonitorDpis()
 {
-	return Rect(ToDevice(rect.left), ToDevice(rect.top), ToDevice(rect.right), ToDevice(rect.bottom));
+	std::vector<Int>	 dpis = { SystemDpi() };
+
+	EnumDisplayMonitors(nullptr, nullptr, &CollectMonitorDpi, (LPARAM) &dpis);
+
+	return dpis;
 }
 
-Rect WidgetBackend::ToLogicalCover(const Rect &rect)
+Scale WidgetBackend::ScaleOf(const Widget *widget)
 {
-	Int	 dpi = Dpi();
+	Window	*window = widget != nullptr ? widget->GetContainerWindow() : nullptr;
 
-	if (dpi == 96) return rect;
-
-	auto	 down = [dpi](Int v) { Int64 n = Int64(v) * 96; return Int(n >= 0 ? n / dpi : -((-n + dpi - 1) / dpi)); };
-	auto	 up   = [dpi](Int v) { Int64 n = Int64(v) * 96; return Int(n >= 0 ? (n + dpi - 1) / dpi : -(-n / dpi)); };
-
-	return Rect(down(rect.left), down(rect.top), up(rect.right), up(rect.bottom));
+	return Scale(window != nullptr ? window->dpi : SystemDpi());
 }
 
 /* The bridge from window procedures to the widgets.
@@ -442,7 +520,7 @@ Widget *WidgetBackend::FromHandle(HWND hwnd)
 
 void WidgetBackend::AdoptControl(Widget *widget, HWND hwnd)
 {
-	SendMessageW(hwnd, WM_SETFONT, (WPARAM) DefaultFont(), FALSE);
+	SendMessageW(hwnd, WM_SETFONT, (WPARAM) DefaultFont(ScaleOf(widget).GetDpi()), FALSE);
 
 	SetPropW(hwnd, widgetProperty, widget);
 	SetPropW(hwnd, procProperty, (HANDLE) GetWindowLongPtrW(hwnd, GWLP_WNDPROC));
@@ -452,7 +530,7 @@ void WidgetBackend::AdoptControl(Widget *widget, HWND hwnd)
 
 HWND WidgetBackend::CreateControl(Widget *widget, void *parent, const wchar_t *className, DWORD style, DWORD exStyle, const String &text)
 {
-	Rect	 rect	 = ToDevice(widget->GetRealRect());
+	Rect	 rect	 = ScaleOf(widget).ToDevice(widget->GetRealRect());
 	DWORD	 flags	 = WS_CHILD | style;
 
 	if (widget->IsVisible()) flags |= WS_VISIBLE;

@@ -6,6 +6,7 @@
 #include <ole2.h>
 
 #include <algorithm>
+#include <map>
 #include <cwchar>
 
 #include <objidl.h>
@@ -18,7 +19,8 @@ namespace
 {
 	const Int	 frameWidth = 3;
 
-	HFONT		 defaultFont	= nullptr;
+	// One default font per DPI that a window of ours has been shown at.
+	std::map<Int, HFONT>	 defaultFonts;
 	ULONG_PTR	 gdiplusToken	= 0;
 	bool		 oleStarted	= false;
 
@@ -72,9 +74,9 @@ namespace
 
 	// The raised frame of our windows, its two lines as thick as a device
 	// pixel per 96-DPI pixel rounds to.
-	void DrawFrame(HDC dc, RECT rect)
+	void DrawFrame(HDC dc, RECT rect, const Scale &scale)
 	{
-		Int	 thickness = WidgetBackend::ToDevice(1);
+		Int	 thickness = scale.ToDevice(1);
 
 		if (thickness <= 1)
 		{
@@ -158,9 +160,9 @@ Bool WidgetBackend::EnsureWindowClass()
 	return RegisterClassExW(&info) != 0;
 }
 
-HFONT WidgetBackend::MakeFont(const Font &font)
+HFONT WidgetBackend::MakeFont(const Font &font, Int dpi)
 {
-	Int		 height = -MulDiv(font.GetSize(), Dpi(), 72);
+	Int		 height = -MulDiv(font.GetSize(), dpi, 72);
 	Int		 style	= font.GetStyle();
 
 	return CreateFontW(height, 0, 0, 0, font.GetWeight() == Font::Normal ? FW_NORMAL : font.GetWeight(),
@@ -168,19 +170,75 @@ HFONT WidgetBackend::MakeFont(const Font &font)
 			   DEFAULT_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH | FF_DONTCARE, font.GetName().Wide());
 }
 
-HFONT WidgetBackend::DefaultFont()
+HFONT WidgetBackend::DefaultFont(Int dpi)
 {
-	if (defaultFont == nullptr) defaultFont = MakeFont(Font("Tahoma", Font::DefaultSize));
-	if (defaultFont == nullptr) defaultFont = (HFONT) GetStockObject(DEFAULT_GUI_FONT);
+	HFONT	&font = defaultFonts[Scale(dpi).GetDpi()];
 
-	return defaultFont;
+	if (font == nullptr) font = MakeFont(Font("Tahoma", Font::DefaultSize), Scale(dpi).GetDpi());
+	if (font == nullptr) font = (HFONT) GetStockObject(DEFAULT_GUI_FONT);
+
+	return font;
 }
 
 void WidgetBackend::FreeDefaultFont()
 {
-	if (defaultFont != nullptr && defaultFont != (HFONT) GetStockObject(DEFAULT_GUI_FONT)) ::DeleteObject(defaultFont);
+	for (const auto &entry : defaultFonts)
+	{
+		if (entry.second != nullptr && entry.second != (HFONT) GetStockObject(DEFAULT_GUI_FONT)) ::DeleteObject(entry.second);
+	}
 
-	defaultFont = nullptr;
+	defaultFonts.clear();
+}
+
+namespace
+{
+	void ApplyDpiToControls(Widget *widget, const Scale &scale)
+	{
+		for (Widget *child : WidgetBackend::Children(widget))
+		{
+			// Another window keeps its own DPI.
+			if (dynamic_cast<Window *>(child) != nullptr) continue;
+
+			HWND	 hwnd = (HWND) child->GetHandle();
+
+			if (hwnd != nullptr)
+			{
+				SendMessageW(hwnd, WM_SETFONT, (WPARAM) WidgetBackend::DefaultFont(scale.GetDpi()), FALSE);
+
+				// Owner-drawn lists ask for their rows' height only once.
+				if (dynamic_cast<ListBox *>(child) != nullptr) SendMessageW(hwnd, LB_SETITEMHEIGHT, 0, scale.ToDevice(listItemHeight));
+			}
+
+			ApplyDpiToControls(child, scale);
+		}
+	}
+}
+
+void WidgetBackend::ApplyDpi(Window *window, Int dpi, const RECT *suggested)
+{
+	HWND	 hwnd = (HWND) window->handle;
+
+	window->dpi = Scale(dpi).GetDpi();
+
+	if (hwnd == nullptr) return;
+
+	Scale	 scale(window->dpi);
+	RECT	 now  = {};
+
+	ApplyDpiToControls(window, scale);
+
+	// The size in our units stays; only the device pixels change. The
+	// system suggests where the window goes, so that it stays under the
+	// pointer when it is dragged across.
+	if (suggested == nullptr && GetWindowRect(hwnd, &now)) suggested = &now;
+
+	SetWindowPos(hwnd, nullptr, suggested != nullptr ? suggested->left : 0, suggested != nullptr ? suggested->top : 0,
+		     scale.ToDevice(window->size.cx), scale.ToDevice(window->size.cy),
+		     SWP_NOZORDER | SWP_NOACTIVATE | (suggested == nullptr ? SWP_NOMOVE : 0));
+
+	for (Widget *child : window->children) Relayout(child);
+
+	RedrawWindow(hwnd, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN);
 }
 
 std::vector<Window *> &WidgetBackend::Windows()
@@ -224,6 +282,8 @@ LRESULT CALLBACK WidgetBackend::WindowProc(HWND hwnd, UINT message, WPARAM wPara
 
 	window->onEvent.Emit(long(message), long(wParam), long(lParam));
 
+	const Scale	 scale(window->dpi);
+
 	switch (message)
 	{
 		case WM_QUIT:
@@ -252,7 +312,7 @@ LRESULT CALLBACK WidgetBackend::WindowProc(HWND hwnd, UINT message, WPARAM wPara
 
 				window->painting   = true;
 				window->paintDC	   = dc;
-				window->updateRect = ToLogicalCover(Rect(ps.rcPaint.left, ps.rcPaint.top, ps.rcPaint.right, ps.rcPaint.bottom));
+				window->updateRect = scale.ToLogicalCover(Rect(ps.rcPaint.left, ps.rcPaint.top, ps.rcPaint.right, ps.rcPaint.bottom));
 
 				FillRect(dc, &ps.rcPaint, GetSysColorBrush(COLOR_BTNFACE));
 
@@ -260,9 +320,9 @@ LRESULT CALLBACK WidgetBackend::WindowProc(HWND hwnd, UINT message, WPARAM wPara
 
 				if (window->GetFrameWidth() > 0)
 				{
-					RECT	 outer = ToRECT(ToDevice(Rect(Point(0, 0), window->GetSize())));
+					RECT	 outer = ToRECT(scale.ToDevice(Rect(Point(0, 0), window->GetSize())));
 
-					DrawFrame(dc, outer);
+					DrawFrame(dc, outer, scale);
 				}
 
 				for (Widget *child : window->children) PaintTree(child, dc);
@@ -281,8 +341,8 @@ LRESULT CALLBACK WidgetBackend::WindowProc(HWND hwnd, UINT message, WPARAM wPara
 
 				ScreenToClient(hwnd, &p);
 
-				p.x = ToLogical(p.x);
-				p.y = ToLogical(p.y);
+				p.x = scale.ToLogical(p.x);
+				p.y = scale.ToLogical(p.y);
 
 				if (titlebar != nullptr && titlebar->IsVisible())
 				{
@@ -306,8 +366,8 @@ LRESULT CALLBACK WidgetBackend::WindowProc(HWND hwnd, UINT message, WPARAM wPara
 				if (titlebar == nullptr || !titlebar->IsVisible()) break;
 
 				Rect	 close = titlebar->GetCloseButtonRect();
-				Int	 x     = ToLogical((short) LOWORD(lParam));
-				Int	 y     = ToLogical((short) HIWORD(lParam));
+				Int	 x     = scale.ToLogical((short) LOWORD(lParam));
+				Int	 y     = scale.ToLogical((short) HIWORD(lParam));
 				bool	 in    = x >= close.left && x < close.right && y >= close.top && y < close.bottom;
 
 				if (message == WM_LBUTTONDOWN)
@@ -364,7 +424,7 @@ LRESULT CALLBACK WidgetBackend::WindowProc(HWND hwnd, UINT message, WPARAM wPara
 
 				// Fixed-height owner-drawn lists ask while they are being
 				// created, before they belong to a widget.
-				measure->itemHeight = ToDevice(16);
+				measure->itemHeight = scale.ToDevice(listItemHeight);
 
 				return TRUE;
 			}
@@ -381,9 +441,9 @@ LRESULT CALLBACK WidgetBackend::WindowProc(HWND hwnd, UINT message, WPARAM wPara
 				WINDOWPOS	*pos	 = (WINDOWPOS *) lParam;
 				bool		 resized = false;
 
-				if (!(pos->flags & SWP_NOMOVE)) window->position = Point(ToLogical(pos->x), ToLogical(pos->y));
+				if (!(pos->flags & SWP_NOMOVE)) window->position = Point(scale.ToLogical(pos->x), scale.ToLogical(pos->y));
 
-				Size		 logical(ToLogical(pos->cx), ToLogical(pos->cy));
+				Size		 logical(scale.ToLogical(pos->cx), scale.ToLogical(pos->cy));
 
 				if (!(pos->flags & SWP_NOSIZE) && !(window->size == logical))
 				{
@@ -393,6 +453,22 @@ LRESULT CALLBACK WidgetBackend::WindowProc(HWND hwnd, UINT message, WPARAM wPara
 
 				if (resized) for (Widget *child : window->children) Relayout(child);
 			}
+
+			return 0;
+		case WM_GETDPISCALEDSIZE:
+			{
+				// Our size in our units at the new DPI, so that the system's
+				// suggestion for WM_DPICHANGED is exactly what we would do.
+				SIZE	*size = (SIZE *) lParam;
+				Scale	 next(LOWORD(wParam));
+
+				size->cx = next.ToDevice(window->size.cx);
+				size->cy = next.ToDevice(window->size.cy);
+			}
+
+			return TRUE;
+		case WM_DPICHANGED:
+			ApplyDpi(window, LOWORD(wParam), (const RECT *) lParam);
 
 			return 0;
 		case WM_DESTROY:
@@ -423,13 +499,23 @@ Window::Window(const String &title, const Point &iPosition, const Size &iSize) :
 
 	if (!WidgetBackend::EnsureWindowClass()) { destroyed = true; return; }
 
+	// Created at the primary monitor's scale; a window that opens on a
+	// monitor of another DPI is moved to that one's right after.
+	dpi = WidgetBackend::SystemDpi();
+
+	Scale	 scale(dpi);
+
 	// Popups without a system frame: we draw frame and title bar ourselves, so
 	// the window looks the same with or without a window manager.
 	CreateWindowExW(WS_EX_APPWINDOW, WidgetBackend::WindowClassName(), title.Wide(), WS_POPUP | WS_CLIPSIBLINGS,
-			WidgetBackend::ToDevice(iPosition.x), WidgetBackend::ToDevice(iPosition.y), WidgetBackend::ToDevice(iSize.cx), WidgetBackend::ToDevice(iSize.cy),
+			scale.ToDevice(iPosition.x), scale.ToDevice(iPosition.y), scale.ToDevice(iSize.cx), scale.ToDevice(iSize.cy),
 			nullptr, nullptr, WidgetBackend::Module(), this);
 
-	if (handle == nullptr) destroyed = true;
+	if (handle == nullptr) { destroyed = true; return; }
+
+	Int	 actual = WidgetBackend::WindowDpi((HWND) handle);
+
+	if (actual != dpi) WidgetBackend::ApplyDpi(this, actual, nullptr);
 }
 
 Window::~Window()
@@ -562,7 +648,7 @@ Int Window::SetPosition(const Point &newPosition)
 {
 	position = newPosition;
 
-	if (handle != nullptr) SetWindowPos((HWND) handle, nullptr, WidgetBackend::ToDevice(position.x), WidgetBackend::ToDevice(position.y), 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+	if (handle != nullptr) SetWindowPos((HWND) handle, nullptr, Scale(dpi).ToDevice(position.x), Scale(dpi).ToDevice(position.y), 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
 
 	return Success();
 }
@@ -571,7 +657,7 @@ Int Window::SetSize(const Size &newSize)
 {
 	size = newSize;
 
-	if (handle != nullptr) SetWindowPos((HWND) handle, nullptr, 0, 0, WidgetBackend::ToDevice(size.cx), WidgetBackend::ToDevice(size.cy), SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+	if (handle != nullptr) SetWindowPos((HWND) handle, nullptr, 0, 0, Scale(dpi).ToDevice(size.cx), Scale(dpi).ToDevice(size.cy), SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
 
 	Relayout();
 
@@ -712,7 +798,8 @@ void Titlebar::Paint(void *dc)
 
 	if (window == nullptr) return;
 
-	Rect	 bar   = WidgetBackend::ToDevice(GetBarRect());
+	const Scale	 scale = WidgetBackend::ScaleOf(window);
+	Rect		 bar   = scale.ToDevice(GetBarRect());
 	Int	 width = bar.right - bar.left;
 
 	// Dark blue on the left fading to a lighter blue on the right.
@@ -729,10 +816,10 @@ void Titlebar::Paint(void *dc)
 
 	SetBkColor(hdc, oldBk);
 
-	HFONT	 font = WidgetBackend::MakeFont(Font("Tahoma", Font::DefaultSize, Font::Bold));
+	HFONT	 font = WidgetBackend::MakeFont(Font("Tahoma", Font::DefaultSize, Font::Bold), scale.GetDpi());
 	HGDIOBJ	 old  = SelectObject(hdc, font);
-	Rect	 close = WidgetBackend::ToDevice(GetCloseButtonRect());
-	RECT	 textRect = { bar.left + WidgetBackend::ToDevice(5), bar.top, (close.right > close.left ? close.left : bar.right) - WidgetBackend::ToDevice(4), bar.bottom };
+	Rect	 close = scale.ToDevice(GetCloseButtonRect());
+	RECT	 textRect = { bar.left + scale.ToDevice(5), bar.top, (close.right > close.left ? close.left : bar.right) - scale.ToDevice(4), bar.bottom };
 
 	SetBkMode(hdc, TRANSPARENT);
 	SetTextColor(hdc, RGB(255, 255, 255));
@@ -749,15 +836,15 @@ void Titlebar::Paint(void *dc)
 		// from a symbol font that not every system has.
 		DrawFrameControl(hdc, &button, DFC_BUTTON, DFCS_BUTTONPUSH | (closePressed ? DFCS_PUSHED : 0));
 
-		Int	 shift = closePressed ? WidgetBackend::ToDevice(1) : 0;
-		Int	 left  = button.left + WidgetBackend::ToDevice(4) + shift;
-		Int	 top   = button.top + WidgetBackend::ToDevice(3) + shift;
-		Int	 span  = WidgetBackend::ToDevice(7);
+		Int	 shift = closePressed ? scale.ToDevice(1) : 0;
+		Int	 left  = button.left + scale.ToDevice(4) + shift;
+		Int	 top   = button.top + scale.ToDevice(3) + shift;
+		Int	 span  = scale.ToDevice(7);
 		HPEN	 pen   = CreatePen(PS_SOLID, 1, GetSysColor(COLOR_BTNTEXT));
 		HGDIOBJ	 oldPen = SelectObject(hdc, pen);
 
 		// Two pixels thick at 96 DPI, as thick as the bar grew elsewhere.
-		for (Int i = 0; i < WidgetBackend::ToDevice(2); i++)
+		for (Int i = 0; i < scale.ToDevice(2); i++)
 		{
 			MoveToEx(hdc, left + i, top, nullptr);
 			LineTo(hdc, left + i + span, top + span);

@@ -262,3 +262,86 @@ TEST_F(WindowTest, NewTitleRepaintsTheTitlebar)
 	EXPECT_EQ(surface->GetPixel(Point(3, 4)), Color(0, 0, 128));
 	EXPECT_GT(white, 20);
 }
+
+// A window dragged to a monitor of another DPI keeps its size in our units
+// and rescales everything on it: outer rectangle, controls, fonts and rows.
+TEST(WindowGeometry, MovesToAMonitorOfAnotherDpi)
+{
+	Window	*window = new Window("Scaled", Point(20, 30), Size(300, 200));
+	Button	*button = new Button("Next ->", Bitmap(), Point(10, 150), Size(80, 22));
+	Text	*text	= new Text("A label with some words", Point(10, 10));
+	ListBox	*list	= new ListBox(Point(10, 40), Size(150, 80));
+	HWND	 hwnd	= (HWND) window->GetSystemWindow();
+
+	list->AddEntry("First entry");
+	window->Add(button);
+	window->Add(text);
+	window->Add(list);
+	window->Show();
+
+	const Size	 size	 = window->GetSize();
+	const Rect	 buttonRect = button->GetRealRect();
+	const Rect	 listRect   = list->GetRealRect();
+
+	for (int dpi : {144, 192, 120, 96})
+	{
+		SCOPED_TRACE(dpi);
+		SIZE	 asked = {};
+
+		// The size asked of us before the move is the one the move gives.
+		ASSERT_TRUE(SendMessageW(hwnd, 0x02E4 /* WM_GETDPISCALEDSIZE */, MAKEWPARAM(dpi, dpi), (LPARAM) &asked));
+		EXPECT_EQ(asked.cx, MulDiv(size.cx, dpi, 96));
+		EXPECT_EQ(asked.cy, MulDiv(size.cy, dpi, 96));
+
+		RECT	 suggested = { 50, 60, 50 + asked.cx, 60 + asked.cy };
+
+		SendMessageW(hwnd, 0x02E0 /* WM_DPICHANGED */, MAKEWPARAM(dpi, dpi), (LPARAM) &suggested);
+		guitest::Pump();
+
+		RECT	 outer;
+
+		GetWindowRect(hwnd, &outer);
+		EXPECT_EQ(outer.left, 50);
+		EXPECT_EQ(outer.top, 60);
+		EXPECT_EQ(outer.right - outer.left, asked.cx);
+		EXPECT_EQ(outer.bottom - outer.top, asked.cy);
+		EXPECT_EQ(window->GetSize(), size);
+		EXPECT_EQ(button->GetRealRect(), buttonRect);
+
+		for (const std::pair<Widget *, Rect> &control : std::vector<std::pair<Widget *, Rect>> { { button, buttonRect }, { list, listRect } })
+		{
+			RECT	 device = guitest::ControlRect((HWND) control.first->GetHandle());
+
+			EXPECT_EQ(device.left, MulDiv(control.second.left, dpi, 96));
+			EXPECT_EQ(device.top, MulDiv(control.second.top, dpi, 96));
+			EXPECT_EQ(device.right, MulDiv(control.second.right, dpi, 96));
+			EXPECT_EQ(device.bottom, MulDiv(control.second.bottom, dpi, 96));
+		}
+
+		// Every control's font is the one for the new DPI, and the text
+		// still fits its control in it.
+		for (Widget *control : std::vector<Widget *> { button, text, list })
+		{
+			HFONT	 font = (HFONT) SendMessageW((HWND) control->GetHandle(), WM_GETFONT, 0, 0);
+			LOGFONTW info = {};
+
+			ASSERT_NE(font, nullptr);
+			GetObjectW(font, sizeof(info), &info);
+			EXPECT_EQ(info.lfHeight, -MulDiv(Font::DefaultSize, dpi, 72));
+		}
+
+		HDC	 dc   = GetDC((HWND) text->GetHandle());
+		HGDIOBJ	 old  = SelectObject(dc, (HGDIOBJ) SendMessageW((HWND) text->GetHandle(), WM_GETFONT, 0, 0));
+		RECT	 need = {}, have = guitest::ControlRect((HWND) text->GetHandle());
+
+		DrawTextW(dc, L"A label with some words", -1, &need, DT_CALCRECT | DT_NOPREFIX);
+		SelectObject(dc, old);
+		ReleaseDC((HWND) text->GetHandle(), dc);
+		EXPECT_LE(need.right, have.right - have.left);
+		EXPECT_LE(need.bottom, have.bottom - have.top);
+
+		EXPECT_EQ(SendMessageW((HWND) list->GetHandle(), LB_GETITEMHEIGHT, 0, 0), MulDiv(16, dpi, 96));
+	}
+
+	Object::DeleteObject(window);
+}

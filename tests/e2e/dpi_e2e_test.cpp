@@ -6,7 +6,8 @@
 // a Wine process reads when it starts; each DPI therefore gets a fresh
 // setup.exe, and the value the prefix had before is put back at the end,
 // however the test ends. Screenshots of every page at each DPI go to
-// <build>/e2e-screenshots/Dpi/dpi<DPI>-<nn>-<page>.png.
+// <build>/e2e-screenshots/Dpi/dpi<DPI>-<nn>-<page>.png, and of the wizard
+// moved to a monitor of another DPI to moved<FROM>to<TO>-<nn>-<page>.png.
 #include "files.h"
 #include "wizard_session.h"
 
@@ -296,7 +297,8 @@ namespace
 		if (set != nullptr) set(DPI_AWARENESS_CONTEXT_PER_MONITOR_AWARE);
 	}
 
-	class DpiE2E : public ::testing::TestWithParam<int>
+	// A staged setup.exe for the prefix at one system DPI.
+	class DpiFixture : public ::testing::Test
 	{
 	protected:
 		InstallerFiles files;
@@ -304,7 +306,7 @@ namespace
 		std::unique_ptr<PrefixDpi> prefixDpi;
 		WizardSession wizard;
 
-		void SetUp() override
+		void Prepare(int systemDpi)
 		{
 			SeeDevicePixels();
 			std::wstring error;
@@ -318,7 +320,7 @@ namespace
 			ASSERT_TRUE(WriteFile(folder->Path() + L"\\logo.bmp", LogoBmp()));
 			ASSERT_TRUE(WriteFile(folder->Path() + L"\\empty.zbk", "ZBK"));
 			prefixDpi = std::make_unique<PrefixDpi>();
-			ASSERT_TRUE(PrefixDpi::Set(GetParam()));
+			ASSERT_TRUE(PrefixDpi::Set(systemDpi));
 		}
 
 		void TearDown() override
@@ -331,54 +333,120 @@ namespace
 			if (SHGetSpecialFolderPathW(nullptr, programFiles, CSIDL_PROGRAM_FILES, FALSE))
 				RemoveDirectoryW((std::wstring(programFiles) + L"\\Scale Notes").c_str());
 		}
+
+		// Walks every page, checks its layout at dpi and saves a screenshot
+		// of it named <prefix>-<nn>-<page>.png; then leaves the wizard.
+		void WalkAndCheck(int dpi, const std::string &prefix)
+		{
+			std::wstring error;
+			// The wizard grows with the DPI, its frame and title bar included.
+			RECT outer{};
+			GetWindowRect(wizard.Window(), &outer);
+			EXPECT_EQ(outer.right - outer.left, Scaled(482, dpi));
+			EXPECT_EQ(outer.bottom - outer.top, Scaled(372, dpi));
+
+			const std::wstring shots = ScreenshotRoot() + L"\\Dpi";
+			int shot = 0;
+			PageView view = wizard.View();
+			for (const PageInfo &page : kPages)
+			{
+				// The installation page passes on by itself while the run goes.
+				if (std::string(page.id) == "installation") continue;
+				if (view.title != page.title)
+				{
+					ASSERT_TRUE(wizard.PressNext());
+					ASSERT_TRUE(wizard.WaitForPage(page.title, kStepTimeout, &view)) << Narrow(view.Describe());
+				}
+				ASSERT_TRUE(Sync(wizard.Window()));
+				view = wizard.View();
+
+				for (const std::string &fault : LayoutFaults(wizard.Window(), view.controls, dpi))
+					ADD_FAILURE() << dpi << " DPI, page " << page.name << ": " << fault;
+
+				wchar_t name[64];
+				swprintf(name, 64, L"\\%hs-%02d-%hs.png", prefix.c_str(), ++shot, page.name);
+				EXPECT_TRUE(wizard.Screenshot(shots + name, L"", &error)) << Narrow(error);
+				if (shot == 1)
+				{
+					swprintf(name, 64, L"\\%hs-00-screen.png", prefix.c_str());
+					EXPECT_TRUE(SaveScreenshot(nullptr, shots + name, &error)) << Narrow(error);
+				}
+			}
+
+			std::wstring choiceError;
+			ASSERT_TRUE(wizard.ChooseRestartLater(&choiceError)) << Narrow(choiceError);
+			ASSERT_TRUE(wizard.PressNext());
+			EXPECT_TRUE(wizard.Program().WaitForExit(kExitTimeout));
+		}
+	};
+
+	class DpiE2E : public DpiFixture, public ::testing::WithParamInterface<int>
+	{
+	protected:
+		void SetUp() override { Prepare(GetParam()); }
+	};
+
+	// A window dragged to a monitor of another DPI: the system tells it so
+	// with WM_DPICHANGED and the rectangle it suggests. Wine gives every
+	// monitor the same DPI and never sends it, so the test does, with the
+	// rectangle in the wizard's own memory, where the message's pointer
+	// has to point. The system's own drawing (a check box's glyph) keeps
+	// the prefix's DPI, so only moves to a higher DPI are tried: a glyph
+	// drawn for a higher DPI than the window's would not be a real case.
+	bool SendDpiChanged(HWND window, int dpi, const RECT &suggested)
+	{
+		DWORD pid = 0;
+		GetWindowThreadProcessId(window, &pid);
+		HANDLE process = OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_READ | PROCESS_VM_WRITE, FALSE, pid);
+		if (process == nullptr) return false;
+		void *remote = VirtualAllocEx(process, nullptr, sizeof(RECT), MEM_COMMIT, PAGE_READWRITE);
+		DWORD_PTR answer = 0;
+		bool sent = remote != nullptr && WriteProcessMemory(process, remote, &suggested, sizeof(suggested), nullptr) &&
+		            SendMessageTimeoutW(window, WM_DPICHANGED, MAKEWPARAM(dpi, dpi), (LPARAM)remote, SMTO_ABORTIFHUNG, kSendTimeout, &answer);
+		if (remote != nullptr) VirtualFreeEx(process, remote, 0, MEM_RELEASE);
+		CloseHandle(process);
+		return sent;
+	}
+
+	struct Move
+	{
+		int from, to;
+	};
+
+	class DpiMoveE2E : public DpiFixture, public ::testing::WithParamInterface<Move>
+	{
+	protected:
+		void SetUp() override { Prepare(GetParam().from); }
 	};
 }
 
 TEST_P(DpiE2E, EveryPageFitsItsTextsWithoutOverlaps)
 {
-	const int dpi = GetParam();
 	std::wstring error;
 	ASSERT_TRUE(wizard.Start(folder->Path() + L"\\setup.exe", folder->Path(), &error)) << Narrow(error);
+	WalkAndCheck(GetParam(), "dpi" + std::to_string(GetParam()));
+}
 
-	// The wizard grows with the DPI, its frame and title bar included.
-	RECT outer{};
-	GetWindowRect(wizard.Window(), &outer);
-	EXPECT_EQ(outer.right - outer.left, Scaled(482, dpi));
-	EXPECT_EQ(outer.bottom - outer.top, Scaled(372, dpi));
-
-	const std::wstring shots = ScreenshotRoot() + L"\\Dpi";
-	int shot = 0;
-	PageView view = wizard.View();
-	for (const PageInfo &page : kPages)
-	{
-		// The installation page passes on by itself while the run goes.
-		if (std::string(page.id) == "installation") continue;
-		if (view.title != page.title)
-		{
-			ASSERT_TRUE(wizard.PressNext());
-			ASSERT_TRUE(wizard.WaitForPage(page.title, kStepTimeout, &view)) << Narrow(view.Describe());
-		}
-		ASSERT_TRUE(Sync(wizard.Window()));
-		view = wizard.View();
-
-		for (const std::string &fault : LayoutFaults(wizard.Window(), view.controls, dpi))
-			ADD_FAILURE() << dpi << " DPI, page " << page.name << ": " << fault;
-
-		wchar_t name[64];
-		swprintf(name, 64, L"\\dpi%d-%02d-%hs.png", dpi, ++shot, page.name);
-		EXPECT_TRUE(wizard.Screenshot(shots + name, L"", &error)) << Narrow(error);
-		if (shot == 1)
-		{
-			swprintf(name, 64, L"\\dpi%d-00-screen.png", dpi);
-			EXPECT_TRUE(SaveScreenshot(nullptr, shots + name, &error)) << Narrow(error);
-		}
-	}
-
-	std::wstring choiceError;
-	ASSERT_TRUE(wizard.ChooseRestartLater(&choiceError)) << Narrow(choiceError);
-	ASSERT_TRUE(wizard.PressNext());
-	EXPECT_TRUE(wizard.Program().WaitForExit(kExitTimeout));
+// Moved to a monitor of another DPI on its first page, the wizard takes the
+// new scale for every page that follows, with the same checks as above.
+TEST_P(DpiMoveE2E, WizardFollowsItsMonitorsDpi)
+{
+	const Move move = GetParam();
+	std::wstring error;
+	ASSERT_TRUE(wizard.Start(folder->Path() + L"\\setup.exe", folder->Path(), &error)) << Narrow(error);
+	RECT before{};
+	GetWindowRect(wizard.Window(), &before);
+	const RECT suggested{40, 30, 40 + MulDiv(before.right - before.left, move.to, move.from), 30 + MulDiv(before.bottom - before.top, move.to, move.from)};
+	ASSERT_TRUE(SendDpiChanged(wizard.Window(), move.to, suggested));
+	RECT after{};
+	GetWindowRect(wizard.Window(), &after);
+	EXPECT_EQ(after.left, 40);
+	EXPECT_EQ(after.top, 30);
+	WalkAndCheck(move.to, "moved" + std::to_string(move.from) + "to" + std::to_string(move.to));
 }
 
 INSTANTIATE_TEST_SUITE_P(Scalings, DpiE2E, ::testing::Values(96, 120, 144, 192),
                          [](const ::testing::TestParamInfo<int> &info) { return "Dpi" + std::to_string(info.param); });
+
+INSTANTIATE_TEST_SUITE_P(Monitors, DpiMoveE2E, ::testing::Values(Move{96, 192}, Move{120, 144}),
+                         [](const ::testing::TestParamInfo<Move> &info) { return "From" + std::to_string(info.param.from) + "To" + std::to_string(info.param.to); });

@@ -922,5 +922,8 @@ TEST(SetupManifest, AsksForAdministratorRights)
 		FreeLibrary(module);
 		EXPECT_NE(manifest.find("<requestedExecutionLevel level=\"requireAdministrator\""), std::string::npos) << manifest;
 		EXPECT_NE(manifest.find("Microsoft.Windows.Common-Controls"), std::string::npos);
+		// Every window of the platform layer follows its monitor's DPI.
+		EXPECT_NE(manifest.find(">PerMonitorV2, PerMonitor</dpiAwareness>"), std::string::npos) << manifest;
+		EXPECT_NE(manifest.find(">true/pm</dpiAware>"), std::string::npos) << manifest;
 	}
 }

@@ -20,9 +20,10 @@ namespace smooth
 				// The size is the text's: SetSize is refused (Error()).
 				Int		 SetSize(const Size &size) override;
 
-				// The extent of text in the default GUI font, measured on the screen
-				// and given in 96-DPI pixels (rounded up, so a control of that
-				// size holds the text at any DPI).
+				// The extent of text in the default GUI font, given in 96-DPI
+				// pixels: the largest of its measures at every monitor's DPI and
+				// at 96, 120, 144 and 192, rounded up, so that a control of that
+				// size holds the text on any of them.
 				static Size	 MeasureText(const String &text);
 			protected:
 				Size		 GetDefaultSize() const override;

@@ -104,6 +104,7 @@ namespace smooth
 				Bool		 painting = false;
 				Rect		 updateRect;
 				void		*paintDC = nullptr;
+				Int		 dpi = 96;	// of the monitor the window is on
 		};
 	}
 }
