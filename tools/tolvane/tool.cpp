@@ -1,0 +1,87 @@
+#include "tool.h"
+#include "check.h"
+
+namespace
+{
+	using namespace Tolvane::Tool;
+
+	struct Command
+	{
+		const char	*name;
+		const char	*usage;		// arguments, for the usage lines
+		const char	*help;		// what it does, indented, for --help
+		CommandFunction	 run;
+	};
+
+	// A new command is one more line here and a file of its own.
+	const Command commands[] = {
+		{ "check", "[--entry ARCHIVE=NAME]... DIR",
+		  "      Reads DIR/setup.xml as the installer does and reports what it would\n"
+		  "      ignore, default or get wrong, one line each as\n"
+		  "      setup.xml:LINE:COLUMN: error|warning: message. --entry names an\n"
+		  "      entry an archive will carry beyond its files (NAME in ARCHIVE).\n",
+		  &RunCheck },
+	};
+
+	std::string Usage()
+	{
+		std::string text;
+
+		for (const Command &command : commands)
+		{
+			text += text.empty() ? "usage: " : "       ";
+			text += std::string("tolvane ") + command.name + " " + command.usage + "\n";
+		}
+
+		return text + "       tolvane --help\n";
+	}
+
+	std::string Help()
+	{
+		std::string text = "tolvane prepares a product for the installer.\n\n";
+
+		for (const Command &command : commands) text += std::string("  ") + command.name + " " + command.usage + "\n" + command.help;
+
+		return text + "\nExit status: 0 success (warnings allowed), 1 errors found, 2 wrong command line.\n";
+	}
+}
+
+int Tolvane::Tool::UsageError(Console &console, const std::string &problem)
+{
+	console.err("tolvane: " + problem + "\n" + Usage());
+
+	return ExitUsage;
+}
+
+int Tolvane::Tool::RunTool(const std::vector<smooth::String> &arguments, Console &console)
+{
+	if (arguments.empty()) return UsageError(console, "no command given");
+
+	if (arguments[0] == "--help" || arguments[0] == "-h")
+	{
+		console.out(Help());
+
+		return ExitOK;
+	}
+
+	for (const Command &command : commands)
+	{
+		if (arguments[0] != command.name) continue;
+
+		std::vector<smooth::String> rest(arguments.begin() + 1, arguments.end());
+
+		for (const smooth::String &argument : rest)
+		{
+			if (argument == "--help" || argument == "-h")
+			{
+				console.out(std::string("usage: tolvane ") + command.name + " " + command.usage + "\n" + command.help);
+
+				return ExitOK;
+			}
+		}
+
+		return command.run(rest, console);
+	}
+
+	return UsageError(console, "unknown command " + arguments[0].ToUTF8());
+}
