@@ -944,3 +944,8 @@ int Tolvane::Tool::RunCheck(const std::vector<String> &arguments, Console &conso
 
 	return HasErrors(diagnostics) ? ExitFailure : ExitOK;
 }
+
+bool Tolvane::Tool::LocateName(const String &dir, const String &name, bool folder, String &path)
+{
+	return Locate(dir, name, folder, path);
+}

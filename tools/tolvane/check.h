@@ -96,6 +96,11 @@ namespace Tolvane
 
 		bool			 HasErrors(const std::vector<Diagnostic> &diagnostics);
 
+		// Finds name (either separator) below dir as the installer would on
+		// Windows: a step not there as written is matched in any case. true
+		// with the native path of the file (or, with folder set, the folder).
+		bool			 LocateName(const smooth::String &dir, const smooth::String &name, bool folder, smooth::String &path);
+
 		// `check [--entry ARCHIVE=NAME]... DIR`: prints one line per
 		// diagnostic to out; ExitFailure when any is an error, else ExitOK;
 		// ExitUsage for a wrong command line.

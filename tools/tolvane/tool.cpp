@@ -1,4 +1,5 @@
 #include "tool.h"
+#include "build.h"
 #include "check.h"
 
 namespace
@@ -21,6 +22,23 @@ namespace
 		  "      setup.xml:LINE:COLUMN: error|warning: message. --entry names an\n"
 		  "      entry an archive will carry beyond its files (NAME in ARCHIVE).\n",
 		  &RunCheck },
+		{ "build", "DIR -o OUT --programs FOLDER [--bundle [--stub FILE]] [SIGNING]",
+		  "      Checks DIR/setup.xml (errors stop it), then writes OUT/: setup.exe and\n"
+		  "      smooth.dll from FOLDER, the script with its logo and licence, and\n"
+		  "      every component's archive, packed from the folder named by\n"
+		  "      <archive source=\"...\"> or copied from DIR. When the script keeps an\n"
+		  "      uninstall log, FOLDER's uninstall.exe goes into the first required\n"
+		  "      component's archive as uninstall/uninstall.exe. --bundle also writes\n"
+		  "      OUT.exe, one self-extracting program holding all of OUT. The same\n"
+		  "      inputs give the same bytes; SOURCE_DATE_EPOCH sets the files' times.\n"
+		  "      With SIGNING, the programs are signed before they are packed and\n"
+		  "      the bundle after its payload is appended.\n",
+		  &RunBuild },
+		{ "sign", "FILE SIGNING",
+		  "      Signs a program in place with osslsigncode: SHA-256, and a time stamp\n"
+		  "      when a server is named. SIGNING is --cert FILE --key FILE\n"
+		  "      [--password-file FILE] [--timestamp URL].\n",
+		  &RunSign },
 	};
 
 	std::string Usage()
