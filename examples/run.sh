@@ -1,24 +1,31 @@
 #!/bin/bash
-# Stages the sample product into build/example/, installs it under Wine with
-# its setup.exe and lists what the installation left in the private prefix.
+# Builds the sample product into one self-extracting program with the
+# publisher's tool, installs it under Wine and lists what the installation
+# left in the private prefix.
 #
 #   examples/run.sh [--walk]
 #
-# Staging copies setup.exe and smooth.dll from the win64 build (build/win64/bin,
-# or $TOLVANE_BIN), the setup script, logo and licence, and packs the
-# component archives from examples/files/ with the zbk tool of the linux build
-# (build/linux/bin/zbk, or $ZBK). The core archive also carries the sample's
-# program, pebble.exe, and the uninstaller, as uninstall/uninstall.exe, both
-# of the same win64 build.
+# The product folder is examples/ as a publisher keeps it (setup.xml, logo,
+# licence, and the component folders under files/ that setup.xml names with
+# <archive source="...">), copied to build/example-src/ with the sample's
+# own program, pebble.exe, added to the core component's folder. Then
+#   tolvane build build/example-src -o build/example --programs BIN --bundle
+# checks the script, packs the archives (the core one also carries the
+# uninstaller as uninstall/uninstall.exe), copies setup.exe and smooth.dll
+# into build/example/ and writes build/example.exe, the one file to
+# download. BIN is the win64 build's program folder (build/win64/bin, or
+# $TOLVANE_BIN); the tool is the linux build's (build/linux/bin/tolvane, or
+# $TOLVANE).
 #
-# Before setup.exe starts, an earlier installation of the sample in the
+# Before the bundle starts, an earlier installation of the sample in the
 # private Wine prefix (its folder and its shortcuts) is removed, so what is
 # listed afterwards comes from this run.
 #
-# With a display (DISPLAY set) the installer is started for a person to use.
+# With a display (DISPLAY set) the bundle is started for a person to use.
 # Without one, or with --walk, it runs on a private Xvfb and the e2e page
-# walker (e2e_walk.exe of the win64 build) presses Next through every page,
-# saving a screenshot of each into build/example/screenshots/.
+# walker (e2e_walk.exe of the win64 build) presses Next through every page
+# of the wizard the bundle unpacked and started, saving a screenshot of each
+# into build/example/screenshots/.
 #
 # Afterwards it lists the installed files, the uninstall script, the
 # installed uninstaller and the shortcuts, and exits non-zero when it finds
@@ -30,20 +37,22 @@ top=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 examples=$top/examples
 # Both may be given relative to the caller's folder; the script changes folders.
 bin=$(realpath -m "${TOLVANE_BIN:-$top/build/win64/bin}")
-zbk=$(realpath -m "${ZBK:-$top/build/linux/bin/zbk}")
+tool=$(realpath -m "${TOLVANE:-$top/build/linux/bin/tolvane}")
+source_stage=$top/build/example-src
 stage=$top/build/example
+bundle=$stage.exe
 walk=no
 
 for arg in "$@"; do
   case $arg in
     --walk) walk=yes ;;
-    -h|--help) sed -n '2,26p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
+    -h|--help) sed -n '2,31p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
     *) echo "run.sh: unknown argument '$arg' (try --help)" >&2; exit 2 ;;
   esac
 done
 [ -n "${DISPLAY:-}" ] || walk=yes
 
-for f in setup.exe smooth.dll pebble.exe uninstall.exe; do
+for f in setup.exe smooth.dll pebble.exe uninstall.exe bundle_stub.exe; do
   if [ ! -f "$bin/$f" ]; then
     echo "run.sh: $bin/$f is missing: build the win64 preset first" >&2
     echo "        (cmake --preset win64 && cmake --build build/win64)" >&2
@@ -51,44 +60,23 @@ for f in setup.exe smooth.dll pebble.exe uninstall.exe; do
   fi
 done
 
-echo "staging the sample product into $stage"
-rm -rf "$stage"
-mkdir -p "$stage"
-cp "$bin/setup.exe" "$bin/smooth.dll" "$stage/"
-cp "$examples/setup.xml" "$examples/logo.bmp" "$examples/license.txt" "$stage/"
-
-# One archive per component, named as setup.xml names them; entry names are
-# relative to the component's folder of files. Every file is named on its
-# own (uninstall/uninstall.exe, not the folder uninstall), so the archives
-# hold files only: a folder named to zbk becomes an entry of its own too.
-pack() {
-  local archive=$1 source=$2 shown=$3 names=()
-  mapfile -d '' -t names < <(cd "$source" && find . -type f -printf '%P\0' | LC_ALL=C sort -z)
-  if [ ${#names[@]} -gt 0 ] && "$zbk" create "$stage/$archive" -C "$source" "${names[@]}"; then
-    echo "  $archive from $shown"
-  else
-    echo "run.sh: zbk could not pack $archive from $source" >&2
-    exit 1
-  fi
-}
-if [ ! -x "$zbk" ]; then
-  echo "run.sh: no zbk tool at $zbk: build the linux preset first" >&2
+if [ ! -x "$tool" ]; then
+  echo "run.sh: no publisher's tool at $tool: build the linux preset first" >&2
   echo "        (cmake --preset linux && cmake --build build/linux)" >&2
   exit 1
 fi
-# The core component is the program with its files and the uninstaller:
-# staged together in a folder of their own, so no binary ever lands in
-# examples/files. The uninstaller goes in as uninstall/uninstall.exe, so it
-# is installed beside the uninstall script the installation writes.
-core=$stage/core-files
-mkdir -p "$core/uninstall"
-cp -R "$examples/files/app/." "$core/"
-cp "$bin/pebble.exe" "$core/"
-cp "$bin/uninstall.exe" "$core/uninstall/uninstall.exe"
-pack pebble-core.zbk "$core" "examples/files/app + pebble.exe + uninstall/uninstall.exe"
-rm -rf "$core"
-pack pebble-docs.zbk "$examples/files/docs" examples/files/docs
-pack pebble-plugins.zbk "$examples/files/plugins" examples/files/plugins
+
+echo "copying the sample product to $source_stage"
+rm -rf "$source_stage"
+mkdir -p "$source_stage"
+cp -R "$examples/setup.xml" "$examples/logo.bmp" "$examples/license.txt" "$examples/files" "$source_stage/"
+cp "$bin/pebble.exe" "$source_stage/files/app/"
+rm -rf "$stage" "$bundle"
+echo "tolvane build $source_stage -o $stage --programs $bin --bundle"
+if ! "$tool" build "$source_stage" -o "$stage" --programs "$bin" --bundle; then
+  echo "run.sh: the publisher's tool could not build the sample" >&2
+  exit 1
+fi
 
 # Private Wine prefix and, without a display, a private Xvfb; both stopped
 # on the way out.
@@ -152,8 +140,8 @@ sleep 1
 
 status=0
 if [ "$walk" = no ]; then
-  echo "starting setup.exe on $DISPLAY"
-  (cd "$stage" && wine setup.exe) || status=$?
+  echo "starting $bundle on $DISPLAY"
+  (cd "$(dirname "$bundle")" && wine "$bundle") || status=$?
 else
   walker=$bin/e2e_walk.exe
   shots=$stage/screenshots
@@ -162,8 +150,8 @@ else
     echo "run.sh: no walker at $walker: build e2e_walk of the win64 preset" >&2
     exit 1
   fi
-  echo "walking the wizard on $DISPLAY"
-  wine "$walker" "$(winepath -w "$stage")" "$(winepath -w "$shots")" || status=$?
+  echo "walking the wizard of $bundle on $DISPLAY"
+  wine "$walker" "$(winepath -w "$stage")" "$(winepath -w "$shots")" --setup "$(winepath -w "$bundle")" || status=$?
   echo "screenshots in $shots:"
   ls "$shots"
 fi
@@ -237,7 +225,7 @@ fi
 [ -d "$quick" ] || echo "  (no Quick Launch folder in this prefix: $quick_win)"
 
 if [ "$status" -ne 0 ]; then
-  echo "run.sh: setup.exe's run did not end well (exit code $status)" >&2
+  echo "run.sh: the installation's run did not end well (exit code $status)" >&2
   exit "$status"
 fi
 if [ ${#files[@]} -eq 0 ]; then

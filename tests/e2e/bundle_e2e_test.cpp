@@ -490,3 +490,61 @@ TEST_F(BundleE2E, ProductInstallsAsFromItsFolder)
 	EXPECT_TRUE(FileExists(failed + L"\\readme.txt"));
 	ExpectTempUntouched();
 }
+
+namespace
+{
+	class BundleWalk : public StagedInstall
+	{
+	};
+}
+
+// A person who downloads the one file: the wizard that the bundle starts,
+// walked page by page, installs exactly what the product's own folder
+// installs through the same pages (file tree, bytes and uninstall script),
+// Finish ends the bundle with 0, and the unpacked folder is gone.
+TEST_F(BundleWalk, WizardInstallsAsFromTheFolder)
+{
+	Product product;
+	product.group = "unused";
+	product.components = {{"core", ".", true, true, {{"app.exe", NoiseBytes(40000, 11)}, {"lang/de.txt", "Hallo"}}},
+	                      {"docs", "docs", false, true, {{"manual.txt", "The manual"}}}};
+	// Everything the test makes lies in the stage's "out" folder, so that
+	// the bundle's own work in TEMP is all that could change there.
+	const std::wstring out = stage->Path() + L"\\out", folderTarget = out + L"\\walked from folder";
+	ASSERT_TRUE(CreateDirectoryW(out.c_str(), nullptr));
+	target = folderTarget;
+	ASSERT_NO_FATAL_FAILURE(Start(product));
+	ASSERT_NO_FATAL_FAILURE(Walk({}, false, false, false));
+	ASSERT_NO_FATAL_FAILURE(FinishAndExit());
+	const std::map<std::wstring, std::string> expected = Installed(folderTarget);
+	EXPECT_GE(expected.size(), 4u);
+
+	std::set<std::wstring> names;
+	ListTree(stage->Path(), L"", &names);
+	std::vector<Tolvane::BundleEntry> entries;
+	for (const std::wstring &name : names)
+		if (name.rfind(L"out\\", 0) != 0) entries.push_back(Tolvane::BundleEntry::FromFile(Narrow(name), Narrow(stage->Path() + L"\\" + name)));
+	const std::wstring downloads = out + L"\\bundle downloads";
+	ASSERT_TRUE(CreateDirectoryW(downloads.c_str(), nullptr));
+	std::string error;
+	ASSERT_TRUE(Tolvane::WriteBundle(Narrow(ModuleFolder() + L"\\bundle_stub.exe"), entries, Narrow(downloads + L"\\pebble-setup.exe"), &error)) << error;
+	const std::map<std::wstring, ULONGLONG> tempBefore = TempEntries(stage->Path());
+
+	target = out + L"\\walked from bundle";
+	wizard = std::make_unique<WizardSession>();
+	std::wstring startError;
+	ASSERT_TRUE(wizard->Start(downloads + L"\\pebble-setup.exe", downloads, &startError)) << Narrow(startError);
+	EXPECT_NE(wizard->WizardProcess(), wizard->Program().Id()) << "the wizard is the unpacked setup.exe's";
+	ASSERT_NO_FATAL_FAILURE(Walk({}, false, false, false));
+	ASSERT_NO_FATAL_FAILURE(FinishAndExit());
+
+	const std::map<std::wstring, std::string> got = Installed(target);
+	EXPECT_EQ(got.size(), expected.size());
+	for (const auto &file : expected)
+	{
+		auto found = got.find(file.first);
+		if (found == got.end()) ADD_FAILURE() << "missing: " << Narrow(file.first);
+		else EXPECT_TRUE(found->second == file.second) << "differs: " << Narrow(file.first);
+	}
+	EXPECT_EQ(Changes(tempBefore, TempEntries(stage->Path())), "");
+}

@@ -2,6 +2,7 @@
 
 // The build keeps windows.h lean; GDI+ needs the COM declarations it leaves out.
 #include <objidl.h>
+#include <tlhelp32.h>
 #include <gdiplus.h>
 
 #include <algorithm>
@@ -161,6 +162,26 @@ namespace e2e
 		TopLevelSearch search{pid, {}};
 		EnumWindows(CollectTopLevel, reinterpret_cast<LPARAM>(&search));
 		return search.found;
+	}
+
+	std::vector<DWORD> ProcessTree(DWORD pid)
+	{
+		std::vector<DWORD> tree = {pid};
+		HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+		if (snapshot == INVALID_HANDLE_VALUE) return tree;
+		std::vector<PROCESSENTRY32W> all;
+		PROCESSENTRY32W entry{};
+		entry.dwSize = sizeof(entry);
+		for (BOOL more = Process32FirstW(snapshot, &entry); more; more = Process32NextW(snapshot, &entry)) all.push_back(entry);
+		CloseHandle(snapshot);
+		// Parents come before their children in the tree, so one pass over
+		// the tree so far finds every generation.
+		for (size_t i = 0; i < tree.size(); i++)
+			for (const PROCESSENTRY32W &process : all)
+				if (process.th32ParentProcessID == tree[i] && process.th32ProcessID != pid &&
+				    std::find(tree.begin(), tree.end(), process.th32ProcessID) == tree.end())
+					tree.push_back(process.th32ProcessID);
+		return tree;
 	}
 
 	std::wstring DescribeWindows(DWORD pid)

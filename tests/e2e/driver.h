@@ -71,6 +71,9 @@ namespace e2e
 	// Top-level windows owned by process pid (visible or not), in z-order
 	// from the top.
 	std::vector<HWND> TopLevelWindows(DWORD pid);
+	// The process pid and every process it started, and those started, ...
+	// (those still running), pid first.
+	std::vector<DWORD> ProcessTree(DWORD pid);
 
 	// One line per top-level window of pid: class, title, visibility. For
 	// failure messages.

@@ -13,7 +13,8 @@
 //                        "<n>-<title>-screen.png" of the whole screen (with
 //                        the backdrop when the product shows one).
 //   --setup <path>       the installer to start instead of
-//                        <product folder>\setup.exe.
+//                        <product folder>\setup.exe; also a bundle, whose
+//                        unpacked setup.exe shows the wizard.
 //   --timeout <seconds>  longest wait for the wizard to appear and for each
 //                        page, the installation run included (default 120).
 //
@@ -140,7 +141,7 @@ int wmain(int argc, wchar_t **argv)
 		std::vector<MessageBoxInfo> boxes;
 		WaitUntil(timeoutMs, [&] {
 			if (!session.Program().Running() || !IsWindow(session.Window())) return true;
-			boxes = MessageBoxes(session.Program().Id());
+			boxes = MessageBoxes(session.WizardProcess());
 			if (!boxes.empty()) return true;
 			changed = session.WaitForChange(before, 200, &view);
 			return changed;
@@ -150,7 +151,7 @@ int wmain(int argc, wchar_t **argv)
 		DWORD code = 0;
 		if (!boxes.empty() || !session.Program().WaitForExit(timeoutMs, &code))
 		{
-			if (boxes.empty()) boxes = MessageBoxes(session.Program().Id());
+			if (boxes.empty()) boxes = MessageBoxes(session.WizardProcess());
 			std::wstring what = boxes.empty() ? L"the page did not change and the program did not end:\n" + session.View().Describe()
 			                                  : L"a message box is open: \"" + boxes[0].caption + L"\": " + boxes[0].text;
 			if (!boxes.empty())
@@ -160,7 +161,7 @@ int wmain(int argc, wchar_t **argv)
 			}
 			return Fail(L"after Next on page " + std::to_wstring(n) + L": " + what);
 		}
-		std::printf("setup.exe ended with exit code %d after %d page(s)\n", static_cast<int>(code), n);
+		std::printf("the installer ended with exit code %d after %d page(s)\n", static_cast<int>(code), n);
 		return code == 0 ? 0 : 1;
 	}
 	return Fail(L"more than 16 pages: the wizard does not come to an end");

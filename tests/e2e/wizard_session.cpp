@@ -112,11 +112,21 @@ namespace e2e
 	bool WizardSession::Start(const std::wstring &setupExe, const std::wstring &folder, std::wstring *error)
 	{
 		if (!process.Start(setupExe, L"", folder, error)) return false;
-		window = WaitForWindow(process.Id(), [](HWND hwnd) {
-			if (ClassOf(hwnd) == L"#32770") return false;
+		auto isWizard = [](HWND hwnd) {
+			if (ClassOf(hwnd) == L"#32770" || !IsWindowVisible(hwnd)) return false;
 			auto controls = Controls(hwnd);
 			return PushButton(controls, texts::kNext) != nullptr && PushButton(controls, texts::kCancel) != nullptr;
-		}, kWindowTimeout, process.Handle());
+		};
+		window = nullptr;
+		WaitUntil(kWindowTimeout, [&] {
+			for (DWORD pid : ProcessTree(process.Id()))
+				for (HWND hwnd : TopLevelWindows(pid))
+					if (isWizard(hwnd)) window = hwnd;
+			// A program that has ended will not show anything any more.
+			return window != nullptr || WaitForSingleObject(process.Handle(), 0) == WAIT_OBJECT_0;
+		});
+		wizardProcess = process.Id();
+		if (window) GetWindowThreadProcessId(window, &wizardProcess);
 		if (!window)
 		{
 			DWORD code = 0;
@@ -147,7 +157,7 @@ namespace e2e
 
 	HWND WizardSession::Backdrop() const
 	{
-		for (HWND hwnd : TopLevelWindows(process.Id()))
+		for (HWND hwnd : TopLevelWindows(wizardProcess))
 			if (hwnd != window && IsWindowVisible(hwnd) && WindowText(hwnd) == texts::kBackdropTitle) return hwnd;
 		return nullptr;
 	}
@@ -220,7 +230,7 @@ namespace e2e
 
 	bool WizardSession::WaitForBox(const std::wstring &caption, DWORD timeoutMs, MessageBoxInfo *box)
 	{
-		return WaitForMessageBox(process.Id(), caption, timeoutMs, box, process.Handle());
+		return WaitForMessageBox(wizardProcess, caption, timeoutMs, box, process.Handle());
 	}
 
 	bool WizardSession::Screenshot(const std::wstring &windowPath, const std::wstring &screenPath, std::wstring *error) const

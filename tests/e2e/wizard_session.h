@@ -76,12 +76,16 @@ namespace e2e
 	{
 	public:
 		// Starts setupExe with folder as its working folder and waits for the
-		// wizard window. False with *error set when the program does not
-		// start, ends, or shows no wizard within kWindowTimeout; the program
-		// is then killed.
+		// wizard window, of that program or of one it starts (a bundle starts
+		// the setup.exe it unpacked). False with *error set when the program
+		// does not start, ends, or shows no wizard within kWindowTimeout; the
+		// program is then killed.
 		bool Start(const std::wstring &setupExe, const std::wstring &folder, std::wstring *error);
 
+		// The program started; its exit code is the run's.
 		Process &Program() { return process; }
+		// The process that shows the wizard, its backdrop and its boxes.
+		DWORD WizardProcess() const { return wizardProcess; }
 		HWND Window() const { return window; }
 
 		// The visible full-screen backdrop of this run; null when there is none.
@@ -123,6 +127,7 @@ namespace e2e
 	private:
 		Process process;
 		HWND window = nullptr;
+		DWORD wizardProcess = 0;
 		HWND back = nullptr, cancel = nullptr, next = nullptr;
 	};
 
