@@ -329,22 +329,39 @@ namespace
 	bool Builder::Replace()
 	{
 		fs::path	 out = FsPath(line.out);
+		fs::path	 old;
 		std::error_code	 error;
 
+		// The earlier build steps aside in one rename, so that a file of it
+		// still in use elsewhere stops the build with that build intact.
 		if (fs::exists(out, error))
 		{
 			if (!MayReplace()) return false;
 
-			fs::remove_all(out, error);
+			old = fs::u8path(line.out.ToUTF8() + ".old-" + std::to_string(System::System::GetProcessID()));
 
-			if (error) return Stop(console, line.out.ToUTF8() + ": cannot remove the earlier build (" + error.message() + ")");
+			fs::remove_all(old, error);
+			fs::rename(out, old, error);
+
+			if (error) return Stop(console, line.out.ToUTF8() + ": cannot move the earlier build aside (" + error.message() + ")");
 		}
 
 		fs::rename(partial, out, error);
 
-		if (error) return Stop(console, line.out.ToUTF8() + ": cannot put the build in place (" + error.message() + ")");
+		if (error)
+		{
+			std::error_code	 ignored;
+
+			if (!old.empty()) fs::rename(old, out, ignored);
+
+			return Stop(console, line.out.ToUTF8() + ": cannot put the build in place (" + error.message() + ")");
+		}
 
 		partial.clear();
+
+		if (!old.empty()) fs::remove_all(old, error);
+
+		if (error) console.err("tolvane: " + old.u8string() + ": the earlier build could not be removed (" + error.message() + ")\n");
 
 		return true;
 	}

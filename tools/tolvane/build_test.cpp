@@ -111,13 +111,15 @@ TEST_F(BuildTest, SameInputsGiveTheSameBytes)
 	EXPECT_EQ(scratch.Read("out.exe"), scratch.Read("again.exe"));
 	EXPECT_EQ(scratch.Read("out/setup.exe"), scratch.Read("programs/setup.exe"));
 
-	ZBK::Archive core;
+	{
+		ZBK::Archive core;
 
-	ASSERT_TRUE(core.Open(Path::Join(out, "core.zbk")));
-	ASSERT_EQ(core.GetNumberOfFiles(), 3);
-	EXPECT_EQ(core.GetFileName(0), "app.exe");
-	EXPECT_EQ(core.GetFileName(1), "lang/de.txt");
-	EXPECT_EQ(core.GetFileName(2), "uninstall/uninstall.exe");
+		ASSERT_TRUE(core.Open(Path::Join(out, "core.zbk")));
+		ASSERT_EQ(core.GetNumberOfFiles(), 3);
+		EXPECT_EQ(core.GetFileName(0), "app.exe");
+		EXPECT_EQ(core.GetFileName(1), "lang/de.txt");
+		EXPECT_EQ(core.GetFileName(2), "uninstall/uninstall.exe");
+	}
 
 	// One changed byte of one source file changes the bundle; a build over
 	// an earlier build's output replaces it.
@@ -189,11 +191,13 @@ TEST_F(BuildTest, SignedOutputVerifiesAndAChangedByteDoesNot)
 	for (const char *name : { "out.exe", "out/setup.exe", "out/smooth.dll" }) EXPECT_TRUE(verify(scratch.Path(name))) << name;
 
 	// The uninstaller was signed before it was packed.
-	ZBK::Archive core;
+	{
+		ZBK::Archive core;
 
-	ASSERT_TRUE(core.Open(Path::Join(out, "core.zbk")));
-	ASSERT_TRUE(core.ExtractFile("uninstall/uninstall.exe", scratch.Path("uninstall.exe")));
-	EXPECT_TRUE(verify(scratch.Path("uninstall.exe")));
+		ASSERT_TRUE(core.Open(Path::Join(out, "core.zbk")));
+		ASSERT_TRUE(core.ExtractFile("uninstall/uninstall.exe", scratch.Path("uninstall.exe")));
+		EXPECT_TRUE(verify(scratch.Path("uninstall.exe")));
+	}
 
 	// With SOURCE_DATE_EPOCH as signing time, signing is reproducible too.
 	std::string first = scratch.Read("out.exe");
