@@ -321,7 +321,19 @@ void Tolvane::InstallRun::InstallComponent(UninstallScript &script, Int index, I
 	const Component	*component = config.components.GetNth(index);
 	String		 folder	   = target;
 
-	if (component->subdir != ".")
+	/* A component's folder is a folder below the target, as the script
+	 * promises the user; one that leaves it ("..", a drive, an absolute
+	 * path) would spread files over the machine. Nothing of it installs.
+	 */
+	if (component->subdir != "." && component->subdir != 0 && !ZBK::IsSafeName(component->subdir))
+	{
+		Fail(String("component ").Append(component->id).Append(": folder ").Append(component->subdir), "not a folder below the installation folder; not installed");
+		totalBar.SetValue(TotalAfterComponent(index, components, libraryCopies));
+
+		return;
+	}
+
+	if (component->subdir != "." && component->subdir != 0)
 	{
 		folder = Join(target, component->subdir);
 
@@ -515,6 +527,15 @@ String Tolvane::InstallRun::LinkFolder(const Link &link, UninstallScript &script
 
 	if (link.type == LINK_STARTMENU && config.startMenuSubdir != 0)
 	{
+		// The group is a folder of the Start menu's programs, never elsewhere.
+		if (!ZBK::IsSafeName(config.startMenuSubdir))
+		{
+			Fail(String("Start menu group ").Append(config.startMenuSubdir), "not a folder below the Start menu's programs; shortcut not created");
+			usable = false;
+
+			return folder;
+		}
+
 		folder = Join(folder, config.startMenuSubdir);
 
 		/* Whichever link is first, a group folder this run creates is

@@ -164,9 +164,10 @@ namespace
 		scratch.Write("foreign.zbk", "this is not an archive");
 		Load("<component id=\"h\" subdir=\"h\"><archive>" + Archive("hostile.zbk").ToUTF8() + "</archive></component>"
 		     "<component id=\"m\" subdir=\"m\"><archive>" + Archive("missing.zbk").ToUTF8() + "</archive></component>"
-		     "<component id=\"f\"><archive>" + Archive("foreign.zbk").ToUTF8() + "</archive><file>smooth.dll</file></component>",
+		     "<component id=\"f\"><archive>" + Archive("foreign.zbk").ToUTF8() + "</archive><file>smooth.dll</file></component>"
+		     "<component id=\"e\" subdir=\"../escape\"><archive>" + Archive("hostile.zbk").ToUTF8() + "</archive></component>",
 		     "<desktop><link file=\"x\">" + std::string(300, 'L') + "</link></desktop>");
-		choices.selected = { true, true, true };
+		choices.selected = { true, true, true, true };
 		choices.createDesktop = true;
 
 		std::vector<Tolvane::InstallFailure> failures = Run();
@@ -178,6 +179,7 @@ namespace
 			{ ": entry 5", "the entry's name has 2048 characters or more" },
 			{ "missing.zbk", "no such file" },
 			{ "foreign.zbk", "not a ZBK archive" },
+			{ "folder ../escape", "not a folder below the installation folder" },
 			{ "smooth.dll", "cannot read the platform library" },
 			{ "LLLL.lnk", "the shortcut's path is longer than 259 characters" },
 		};
@@ -198,11 +200,12 @@ namespace
 		EXPECT_EQ((std::vector<String>{ "foreign.zbk", "hostile.zbk", "setup.xml" }), Directory(scratch.Root()).GetFiles());
 		EXPECT_EQ((std::vector<String>{ "good.txt" }), Directory(In(Target(), "h")).GetFiles());
 		EXPECT_TRUE(Directory(In(Target(), "m")).Exists()) << "a missing archive still yields its folder";
+		EXPECT_FALSE(Directory(scratch.Path("escape")).Exists()) << "a component's folder left the target";
 
 		String	 message = Tolvane::DescribeFailures(failures, 3);
 
-		EXPECT_EQ(0, message.Find("8 steps of the installation failed:"));
-		EXPECT_NE(-1, message.Find("and 5 more."));
+		EXPECT_EQ(0, message.Find("9 steps of the installation failed:"));
+		EXPECT_NE(-1, message.Find("and 6 more."));
 		EXPECT_NE(-1, message.Find("outside.txt"));
 	}
 
