@@ -21,3 +21,16 @@ endfunction()
 function(tolvane_warnings target)
   target_compile_options(${target} PRIVATE -Wall -Wextra -Wno-unused-parameter)
 endfunction()
+
+# tolvane_shipped(target): a program or library the publisher ships. Its link
+# writes a map of what each input put into the file (map/TARGET.map in the
+# build tree, which scripts/size-report.sh reads), the shipping build type
+# strips it as it links, so that bin/ holds the files as they ship, and it
+# gets our own handler for uncaught exceptions (platform/core/terminate_win.cpp).
+function(tolvane_shipped target)
+  if(WIN32)
+    file(MAKE_DIRECTORY ${CMAKE_BINARY_DIR}/map)
+    target_sources(${target} PRIVATE ${CMAKE_SOURCE_DIR}/platform/core/terminate_win.cpp)
+    target_link_options(${target} PRIVATE -Wl,-Map,${CMAKE_BINARY_DIR}/map/${target}.map $<$<CONFIG:MinSizeRel>:-s>)
+  endif()
+endfunction()

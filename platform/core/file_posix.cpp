@@ -296,6 +296,15 @@ smooth::Int smooth::File::Delete() const
 	return Success();
 }
 
+smooth::Int smooth::File::Truncate(Int64 size) const
+{
+	if (size < 0) { errno = EINVAL; return Fail(); }
+
+	if (truncate(NativePath(full).c_str(), off_t(size)) != 0) return Fail();
+
+	return Success();
+}
+
 smooth::Bool smooth::Directory::Exists() const
 {
 	return IsDirectory(Trimmed(full));

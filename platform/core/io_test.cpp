@@ -174,3 +174,21 @@ TEST(Files, MoveReplaceCopyAndFolders)
 	EXPECT_TRUE(smooth::Directory(folder.Path("x")).GetDirectories().empty());
 	EXPECT_EQ(smooth::Directory(folder.Path("x")).Delete(), smooth::Success());
 }
+
+TEST(Files, TruncateCutsOrExtendsInPlace)
+{
+	smooth_test::ScratchFolder folder;
+
+	folder.Write("a.bin", "abcdefgh");
+
+	smooth::File a(folder.Path("a.bin"));
+
+	EXPECT_EQ(a.Truncate(3), smooth::Success());
+	EXPECT_EQ(folder.Read("a.bin"), "abc");
+	EXPECT_EQ(a.Truncate(5), smooth::Success());
+	EXPECT_EQ(folder.Read("a.bin"), std::string("abc\0\0", 5));
+	EXPECT_EQ(a.Truncate(-1), smooth::Error());
+	EXPECT_EQ(a.GetFileSize(), 5);
+	EXPECT_EQ(smooth::File(folder.Path("missing.bin")).Truncate(0), smooth::Error());
+	EXPECT_FALSE(smooth::File(folder.Path("missing.bin")).Exists());
+}

@@ -17,6 +17,13 @@ namespace ZBK
 		// the names this process makes, and no other process makes the same.
 		smooth::String	 UniqueSuffix();
 
+		// One copy buffer per thread, bufferSize bytes, shared by every chunk:
+		// an archive of many chunks would otherwise hold a buffer per chunk for
+		// its whole life. No user of it calls another while its data is in the
+		// buffer.
+		const smooth::Int bufferSize = 131072;
+		char		*Buffer();
+
 		// Cuts the file at path back to size bytes. false when that failed.
 		bool		 TruncateFile(const smooth::String &path, smooth::Int64 size);
 

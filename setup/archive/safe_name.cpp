@@ -2,8 +2,6 @@
 #include "archive_internal.h"
 
 #include <atomic>
-#include <filesystem>
-#include <system_error>
 
 namespace ZBK
 {
@@ -98,13 +96,7 @@ namespace ZBK
 
 		bool TruncateFile(const String &path, Int64 size)
 		{
-			// The platform's file class has no way to cut a file; the standard
-			// library's does, on every system we build for.
-			std::error_code error;
-
-			std::filesystem::resize_file(std::filesystem::u8path(path.ToUTF8()), std::uintmax_t(size), error);
-
-			return !error;
+			return File(path).Truncate(size) == Success();
 		}
 
 		void Discard(const String &path)

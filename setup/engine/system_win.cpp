@@ -13,9 +13,14 @@ namespace
 {
 	String ErrorText(HRESULT result)
 	{
-		wchar_t	 code[16];
+		// "0x" and eight hex digits. Written out here: swprintf would bring
+		// the C runtime's whole wide printf (some 12 KB) into the program.
+		wchar_t		 code[11] = L"0x";
+		unsigned long	 value	  = (unsigned long) result;
 
-		swprintf(code, 16, L"0x%08lX", (unsigned long) result);
+		for (int i = 9; i >= 2; i--, value >>= 4) code[i] = L"0123456789ABCDEF"[value & 0xF];
+
+		code[10] = 0;
 
 		return String("the shell refused the shortcut (").Append(code).Append(")");
 	}
@@ -50,16 +55,18 @@ namespace
 			HRESULT	 result;
 	};
 
-	template <class ShellLink, class Text> HRESULT SaveLink(REFIID interfaceId, const Text &target, const Text &workingFolder, const String &link)
+	// The ids come from the headers through __uuidof: the uuid library holds
+	// its ids in one object of some 30 KB that the program would carry whole.
+	template <class LinkInterface, class Text> HRESULT SaveLink(const Text &target, const Text &workingFolder, const String &link)
 	{
-		ShellLink	*shellLink = nullptr;
-		HRESULT		 result	   = CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, interfaceId, (void **) &shellLink);
+		LinkInterface	*shellLink = nullptr;
+		HRESULT		 result	   = CoCreateInstance(__uuidof(ShellLink), nullptr, CLSCTX_INPROC_SERVER, __uuidof(LinkInterface), (void **) &shellLink);
 
 		if (FAILED(result)) return result;
 
 		IPersistFile	*file = nullptr;
 
-		result = shellLink->QueryInterface(IID_IPersistFile, (void **) &file);
+		result = shellLink->QueryInterface(__uuidof(IPersistFile), (void **) &file);
 
 		if (SUCCEEDED(result)) result = shellLink->SetPath(target.c_str());
 		if (SUCCEEDED(result)) result = shellLink->SetWorkingDirectory(workingFolder.c_str());
@@ -188,8 +195,8 @@ namespace
 				 */
 				bool	 wide = Setup::enableUnicode && !(FitsCodePage(target) && FitsCodePage(link) && FitsCodePage(workingFolder));
 
-				if (wide) result = SaveLink<IShellLinkW>(IID_IShellLinkW, target.WideString(), workingFolder.WideString(), link);
-				else	  result = SaveLink<IShellLinkA>(IID_IShellLinkA, Narrow(target), Narrow(workingFolder), link);
+				if (wide) result = SaveLink<IShellLinkW>(target.WideString(), workingFolder.WideString(), link);
+				else	  result = SaveLink<IShellLinkA>(Narrow(target), Narrow(workingFolder), link);
 
 				if (FAILED(result)) return ErrorText(result);
 

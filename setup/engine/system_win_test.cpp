@@ -116,7 +116,14 @@ namespace
 
 		Setup::enableUnicode = true;
 
-		EXPECT_NE("", Tolvane::GetSystem().CreateShellLink("C:\\x.exe", String(scratch.Root()).Append("\\no such folder\\x.lnk"), "C:\\").ToUTF8());
+		// The cause names the shell's result code: "0x" and eight hex digits.
+		std::string	 cause	= Tolvane::GetSystem().CreateShellLink("C:\\x.exe", String(scratch.Root()).Append("\\no such folder\\x.lnk"), "C:\\").ToUTF8();
+		std::string	 prefix = "the shell refused the shortcut (0x";
+
+		ASSERT_EQ(prefix.size() + 9, cause.size()) << cause;
+		EXPECT_EQ(prefix, cause.substr(0, prefix.size())) << cause;
+		EXPECT_EQ(std::string::npos, cause.substr(prefix.size(), 8).find_first_not_of("0123456789ABCDEF")) << cause;
+		EXPECT_EQ(')', cause.back()) << cause;
 	}
 }
 

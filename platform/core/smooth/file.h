@@ -28,6 +28,10 @@ namespace smooth
 			Int		 Replace(const File &destination) const;
 			Int		 Copy(const File &destination) const;
 			Int		 Delete() const;
+			// Sets the file's length to size bytes: what lies beyond goes, a
+			// longer size extends it with zero bytes. Error() when size is
+			// negative or the file is missing or cannot be written.
+			Int		 Truncate(Int64 size) const;
 		private:
 			String		 full;
 	};
