@@ -185,9 +185,10 @@ namespace Tolvane
 			return true;
 		}
 
-		// Everything below and including path (a \\?\ path). Links are
-		// removed, never followed. True when it is gone.
-		bool RemoveTree(Text &path)
+		// Calls visit(path, attributes) for every entry of the folder at path
+		// (not "." and ".."), with path naming the entry meanwhile; path is
+		// as it was afterwards.
+		template <typename Visit> void ForEachEntry(Text &path, Visit visit)
 		{
 			const size_t	 base = path.Size();
 			WIN32_FIND_DATAW data;
@@ -207,22 +208,36 @@ namespace Tolvane
 					path.Cut(base);
 					path.Add(L'\\').Add(name);
 
-					if ((data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) && !(data.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT))
-						RemoveTree(path);
-					else if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
-						RemoveDirectoryW(path.Get());
-					else
-					{
-						if (data.dwFileAttributes & FILE_ATTRIBUTE_READONLY) SetFileAttributesW(path.Get(), FILE_ATTRIBUTE_NORMAL);
-
-						DeleteFileW(path.Get());
-					}
+					visit(path, data.dwFileAttributes);
 				} while (FindNextFileW(find, &data));
 
 				FindClose(find);
 			}
 
 			path.Cut(base);
+		}
+
+		// A folder to walk into: not a link to one, which is removed, never
+		// followed.
+		bool IsRealFolder(DWORD attributes)
+		{
+			return (attributes & FILE_ATTRIBUTE_DIRECTORY) && !(attributes & FILE_ATTRIBUTE_REPARSE_POINT);
+		}
+
+		// Everything below and including path (a \\?\ path). True when it
+		// is gone.
+		bool RemoveTree(Text &path)
+		{
+			ForEachEntry(path, [](Text &entry, DWORD attributes) {
+				if (IsRealFolder(attributes))				RemoveTree(entry);
+				else if (attributes & FILE_ATTRIBUTE_DIRECTORY)	RemoveDirectoryW(entry.Get());
+				else
+				{
+					if (attributes & FILE_ATTRIBUTE_READONLY) SetFileAttributesW(entry.Get(), FILE_ATTRIBUTE_NORMAL);
+
+					DeleteFileW(entry.Get());
+				}
+			});
 
 			return RemoveDirectoryW(path.Get()) || GetFileAttributesW(path.Get()) == INVALID_FILE_ATTRIBUTES;
 		}
@@ -231,34 +246,11 @@ namespace Tolvane
 		// the files before the folders that hold them.
 		void RemoveAtReboot(Text &path)
 		{
-			const size_t	 base = path.Size();
-			WIN32_FIND_DATAW data;
+			ForEachEntry(path, [](Text &entry, DWORD attributes) {
+				if (IsRealFolder(attributes)) RemoveAtReboot(entry);
+				else			      MoveFileExW(entry.Get(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
+			});
 
-			path.Add(L"\\*");
-
-			const HANDLE find = FindFirstFileW(path.Get(), &data);
-
-			if (find != INVALID_HANDLE_VALUE)
-			{
-				do
-				{
-					const wchar_t *name = data.cFileName;
-
-					if (name[0] == L'.' && (name[1] == 0 || (name[1] == L'.' && name[2] == 0))) continue;
-
-					path.Cut(base);
-					path.Add(L'\\').Add(name);
-
-					if ((data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) && !(data.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT))
-						RemoveAtReboot(path);
-					else
-						MoveFileExW(path.Get(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
-				} while (FindNextFileW(find, &data));
-
-				FindClose(find);
-			}
-
-			path.Cut(base);
 			MoveFileExW(path.Get(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
 		}
 

@@ -133,35 +133,6 @@ namespace
 		return result;
 	}
 
-	// What a console program writes to its standard output.
-	std::string Output(const std::wstring &commandLine, const std::wstring &file)
-	{
-		SECURITY_ATTRIBUTES inherit{sizeof(inherit), nullptr, TRUE};
-		HANDLE out = CreateFileW(file.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, &inherit, CREATE_ALWAYS, 0, nullptr);
-		if (out == INVALID_HANDLE_VALUE) return "(cannot create " + Narrow(file) + ")";
-		STARTUPINFOW startup{};
-		startup.cb = sizeof(startup);
-		startup.dwFlags = STARTF_USESTDHANDLES;
-		startup.hStdOutput = startup.hStdError = out;
-		PROCESS_INFORMATION info{};
-		std::vector<wchar_t> command(commandLine.begin(), commandLine.end());
-		command.push_back(0);
-		const bool started = CreateProcessW(nullptr, command.data(), nullptr, nullptr, TRUE, CREATE_NO_WINDOW, nullptr, nullptr, &startup, &info);
-		CloseHandle(out);
-		if (!started) return "(cannot start " + Narrow(commandLine) + ")";
-		const bool ended = WaitForSingleObject(info.hProcess, kExitTimeout) == WAIT_OBJECT_0;
-		if (!ended) TerminateProcess(info.hProcess, 1);
-		CloseHandle(info.hProcess);
-		CloseHandle(info.hThread);
-		std::string bytes;
-		ReadFile(file, &bytes);
-		// Wide text when it holds zero bytes.
-		if (bytes.find('\0') != std::string::npos && bytes.size() % 2 == 0)
-			bytes = Narrow(std::wstring(reinterpret_cast<const wchar_t *>(bytes.data()), bytes.size() / 2));
-		return ended ? bytes : bytes + "(did not end)";
-	}
-
-
 	std::vector<std::string> Lines(const std::wstring &path)
 	{
 		std::string text;
@@ -465,7 +436,7 @@ TEST_F(AdminE2E, RegistrationSurvivesAnUpgradeAndItsQuietCommandRemovesAll)
 		for (const std::wstring &name : SubKeys(HKEY_LOCAL_MACHINE, kUninstallKey))
 			entries += Value(std::wstring(kUninstallKey) + L"\\" + name, L"DisplayName") == "sz " + app;
 		EXPECT_EQ(entries, 1);
-		const std::string list = Output(L"uninstaller.exe --list", stage->Path() + L"\\list.txt");
+		const std::string list = ConsoleOutput(L"uninstaller.exe --list", stage->Path() + L"\\list.txt");
 		EXPECT_EQ(Listed(list, app), 1u) << "uninstaller --list:\n" << list;
 	}
 	EXPECT_TRUE(FileExists(desktopLink) && FileExists(programs + L"\\Uninstall.lnk"));

@@ -147,31 +147,6 @@ namespace
 		return ran;
 	}
 
-	// What a command line writes to its standard output.
-	std::string Output(const std::wstring &commandLine, const std::wstring &file)
-	{
-		SECURITY_ATTRIBUTES inherit{sizeof(inherit), nullptr, TRUE};
-		HANDLE out = CreateFileW(file.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, &inherit, CREATE_ALWAYS, 0, nullptr);
-		if (out == INVALID_HANDLE_VALUE) return "(cannot create " + Narrow(file) + ")";
-		STARTUPINFOW startup{};
-		startup.cb = sizeof(startup);
-		startup.dwFlags = STARTF_USESTDHANDLES;
-		startup.hStdOutput = startup.hStdError = out;
-		PROCESS_INFORMATION info{};
-		std::vector<wchar_t> command(commandLine.begin(), commandLine.end());
-		command.push_back(0);
-		const bool started = CreateProcessW(nullptr, command.data(), nullptr, nullptr, TRUE, CREATE_NO_WINDOW, nullptr, nullptr, &startup, &info);
-		CloseHandle(out);
-		if (!started) return "(cannot start " + Narrow(commandLine) + ")";
-		const bool ended = WaitForSingleObject(info.hProcess, kRunTimeout) == WAIT_OBJECT_0;
-		if (!ended) TerminateProcess(info.hProcess, 1);
-		CloseHandle(info.hProcess);
-		CloseHandle(info.hThread);
-		std::string bytes;
-		ReadFile(file, &bytes);
-		return ended ? bytes : bytes + "(did not end)";
-	}
-
 	std::wstring FolderOf(const std::string &path)
 	{
 		const std::wstring wide = Widen(path);
@@ -269,7 +244,7 @@ TEST_F(BundleE2E, RunsTheChildInAFreshFolderAndPassesEverythingThrough)
 	ExpectTempUntouched();
 
 	// The code as a command script sees it.
-	const std::string output = Output(L"cmd /v:on /c \"\"" + bundle + L"\" /S /exit=0x12345678 & echo code !ERRORLEVEL!\"", work->Path() + L"\\cmd.txt");
+	const std::string output = ConsoleOutput(L"cmd /v:on /c \"\"" + bundle + L"\" /S /exit=0x12345678 & echo code !ERRORLEVEL!\"", work->Path() + L"\\cmd.txt", kRunTimeout);
 	EXPECT_NE(output.find("code 305419896"), std::string::npos) << output;
 }
 

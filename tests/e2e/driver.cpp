@@ -1,4 +1,5 @@
 #include "driver.h"
+#include "files.h"
 
 // The build keeps windows.h lean; GDI+ needs the COM declarations it leaves out.
 #include <objidl.h>
@@ -655,5 +656,32 @@ namespace e2e
 			}
 			buffer.resize(buffer.size() * 2);
 		}
+	}
+
+	std::string ConsoleOutput(const std::wstring &commandLine, const std::wstring &file, DWORD timeoutMs)
+	{
+		SECURITY_ATTRIBUTES inherit{sizeof(inherit), nullptr, TRUE};
+		HANDLE out = CreateFileW(file.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, &inherit, CREATE_ALWAYS, 0, nullptr);
+		if (out == INVALID_HANDLE_VALUE) return "(cannot create " + Narrow(file) + ")";
+		STARTUPINFOW startup{};
+		startup.cb = sizeof(startup);
+		startup.dwFlags = STARTF_USESTDHANDLES;
+		startup.hStdOutput = startup.hStdError = out;
+		PROCESS_INFORMATION info{};
+		std::vector<wchar_t> command(commandLine.begin(), commandLine.end());
+		command.push_back(0);
+		const bool started = CreateProcessW(nullptr, command.data(), nullptr, nullptr, TRUE, CREATE_NO_WINDOW, nullptr, nullptr, &startup, &info);
+		CloseHandle(out);
+		if (!started) return "(cannot start " + Narrow(commandLine) + ")";
+		const bool ended = WaitForSingleObject(info.hProcess, timeoutMs) == WAIT_OBJECT_0;
+		if (!ended) TerminateProcess(info.hProcess, 1);
+		CloseHandle(info.hProcess);
+		CloseHandle(info.hThread);
+		std::string bytes;
+		ReadFile(file, &bytes);
+		// Wide text when it holds zero bytes.
+		if (bytes.find('\0') != std::string::npos && bytes.size() % 2 == 0)
+			bytes = Narrow(std::wstring(reinterpret_cast<const wchar_t *>(bytes.data()), bytes.size() / 2));
+		return ended ? bytes : bytes + "(did not end)";
 	}
 }

@@ -75,6 +75,13 @@ namespace e2e
 	// (those still running), pid first.
 	std::vector<DWORD> ProcessTree(DWORD pid);
 
+	// What commandLine, started without a window, writes to its standard
+	// output and error, through file (replaced); UTF-16 text (as Wine's
+	// programs may write it) comes back as UTF-8. "(did not end)" is added
+	// when it runs longer than timeoutMs (it is then ended), "(cannot ...)"
+	// is all when it cannot be started.
+	std::string ConsoleOutput(const std::wstring &commandLine, const std::wstring &file, DWORD timeoutMs = kExitTimeout);
+
 	// One line per top-level window of pid: class, title, visibility. For
 	// failure messages.
 	std::wstring DescribeWindows(DWORD pid);
