@@ -1,5 +1,6 @@
 #include "archive.h"
 #include "archive_internal.h"
+#include "read_ahead.h"
 
 #include <algorithm>
 #include <cstring>
@@ -29,7 +30,7 @@ namespace ZBK
 		return "unknown status";
 	}
 
-	Archive::Archive()
+	Archive::Archive() : readAhead(new Internal::ReadAhead())
 	{
 		// Tick count alone repeats within a tick and across processes; the
 		// process id and a process-wide counter make the name ours, and
@@ -52,6 +53,10 @@ namespace ZBK
 
 	Archive::~Archive()
 	{
+		// Decoders still at work read the file and write into the temporary
+		// folder: they stop and are waited for before anything goes.
+		StopReadAhead();
+
 		delete stream;
 
 		for (Chunk *chunk : chunks)
@@ -71,8 +76,16 @@ namespace ZBK
 		}
 	}
 
+	void Archive::StopReadAhead()
+	{
+		readAhead->Stop();
+	}
+
 	void Archive::AddChunk(Chunk *chunk)
 	{
+		chunk->readAhead = readAhead.get();
+		chunk->position = chunks.size();
+
 		chunk->onProgress.Connect(std::function<void(Int)>([this](Int value) { Forward(value); }));
 
 		chunks.push_back(chunk);
@@ -221,6 +234,11 @@ namespace ZBK
 		Chunk *owner = EntryOf(key)->owner;
 
 		if (owner == nullptr) return Fail(Status::NotListed);
+
+		// Readers take the entries in index order, chunk after chunk: while
+		// this one is copied out, the next ones decode on the other cores.
+		readAhead->Request(chunks, owner->position, fileName);
+
 		if (!owner->ExtractFile(normalised, destination)) return Fail(owner->GetLastStatus(), owner->GetLastSystemError());
 
 		lastStatus = Status::Ok;

@@ -9,6 +9,8 @@
 
 #include "chunk.h"
 
+#include <memory>
+
 namespace ZBK
 {
 	// Why the last Open or ExtractFile of an archive object failed.
@@ -144,6 +146,13 @@ namespace ZBK
 			void		 AdoptAppended(Int64 offset);
 			bool		 ReopenStream();
 			bool		 Fail(Status status, Int systemError = 0);
+
+			// Decoders of the chunks ahead of the one being extracted (see
+			// read_ahead.h). StopReadAhead stops and waits for them: the
+			// destructor calls it before any file goes, and a write must call it
+			// before it changes the archive file or a chunk's cache.
+			std::unique_ptr<Internal::ReadAhead> readAhead;
+			void		 StopReadAhead();
 
 			Status		 lastStatus = Status::Ok;
 			Int		 lastSystemError = 0;

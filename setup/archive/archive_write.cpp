@@ -268,6 +268,10 @@ namespace ZBK
 
 	bool Archive::Write(const String &name)
 	{
+		// The decoders hold streams of their own on the file, which would
+		// keep a rewrite from replacing it where open files cannot be.
+		StopReadAhead();
+
 		if (readOnly) return false;
 		if (name == 0 && fileName == 0) return false;
 

@@ -2,6 +2,7 @@
 #include "archive.h"
 #include "archive_internal.h"
 #include "bzip_stream.h"
+#include "read_ahead.h"
 
 #include <algorithm>
 #include <atomic>
@@ -188,8 +189,54 @@ namespace ZBK
 
 	bool Chunk::HasCache() const
 	{
+		// A decoder of the archive may be writing this cache right now: the
+		// answer, and whatever the caller does with the cache next, waits
+		// until it is done.
+		if (readAhead != nullptr) readAhead->Settle(this);
+
 		// The cache only ever appears under its name once complete.
 		return File(cacheFile).GetFileSize() == totalSize;
+	}
+
+	static Status WriteError(Int &systemError)
+	{
+		systemError = System::System::GetLastErrorCode();
+
+		return System::System::IsDiskFullError(systemError) ? Status::DiskFull : Status::WriteRefused;
+	}
+
+	Status Chunk::Decode(InStream &input, OutStream &cache, Int record, OutStream *target, const std::function<void(Int64)> &progress, const std::atomic<bool> &stop, Int &systemError) const
+	{
+		BzipReader reader(input, payloadOffset, compressedSize);
+		Int64 done = 0;
+		char *buffer = Buffer();
+
+		for (Int i = 0; i < NameCount(); i++)
+		{
+			Int64 remaining = sizes[i];
+
+			while (remaining > 0)
+			{
+				// Checked once a buffer: a few milliseconds of decoding.
+				if (stop.load(std::memory_order_relaxed)) return Status::Damaged;
+
+				Int wanted = remaining < bufferSize ? Int(remaining) : bufferSize;
+				Int got = reader.Read(buffer, wanted);
+
+				// A decoding failure is damage; a failed write says why itself.
+				if (got != wanted) return Status::Damaged;
+
+				if (cache.OutputData(buffer, got) != Success()) return WriteError(systemError);
+				if (i == record && target != nullptr && target->OutputData(buffer, got) != Success()) return WriteError(systemError);
+
+				done += got;
+				remaining -= got;
+
+				if (progress) progress(done);
+			}
+		}
+
+		return reader.EndsExactly() ? Status::Ok : Status::Damaged;
 	}
 
 	bool Chunk::FillCache(Int from, Int to, Int record, OutStream *target)
@@ -198,43 +245,48 @@ namespace ZBK
 		if (damaged)		return Fail(Status::Damaged);
 		if (tempFolder == 0)	return Fail(Status::WriteRefused);
 
+		// Two writers of one cache would spoil it.
+		if (readAhead != nullptr) readAhead->Settle(this);
+
+		static const std::atomic<bool> never(false);
+
 		String part = String(cacheFile).Append(".part");
 		OutStream cache(STREAM_FILE, part, OS_REPLACE);
 		bool good = cache.GetLastError() == IO_ERROR_OK || WriteFailed();
 
+		if (good)
 		{
-			BzipReader reader(*stream, payloadOffset, compressedSize);
-			Int64 done = 0;
+			Int code = 0;
+			Status status = Decode(*stream, cache, record, target, [&](Int64 done) { Report(Int(Math::Round(from + double(to - from) * double(done) / double(totalSize)))); }, never, code);
 
-			for (Int i = 0; good && i < NameCount(); i++)
-			{
-				Int64 remaining = sizes[i];
-
-				while (good && remaining > 0)
-				{
-					Int wanted = remaining < bufferSize ? Int(remaining) : bufferSize;
-					Int got = reader.Read(Buffer(), wanted);
-
-					// A decoding failure is damage; a failed write says why itself.
-					if (got != wanted) { good = Fail(Status::Damaged); break; }
-
-					if (cache.OutputData(Buffer(), got) != Success()) good = WriteFailed();
-					else if (i == record && target != nullptr && target->OutputData(Buffer(), got) != Success()) good = WriteFailed();
-
-					done += got;
-					remaining -= got;
-
-					Report(Int(Math::Round(from + double(to - from) * double(done) / double(totalSize))));
-				}
-			}
-
-			if (good && !reader.EndsExactly()) good = Fail(Status::Damaged);
+			if (status != Status::Ok) good = Fail(status, code);
 		}
 
 		if (cache.Close() != Success() && good) good = WriteFailed();
 
 		if (good && File(part).Replace(File(cacheFile)) != Success()) good = WriteFailed();
 
+		if (!good) Internal::Discard(part);
+
+		return good;
+	}
+
+	bool Chunk::FillCacheAhead(InStream &input, const std::atomic<bool> &stop) const
+	{
+		// A name of its own: the archive's thread never writes the same one.
+		String part = String(cacheFile).Append(".ahead");
+		bool good;
+
+		{
+			OutStream cache(STREAM_FILE, part, OS_REPLACE);
+			Int code = 0;
+
+			good = cache.GetLastError() == IO_ERROR_OK && Decode(input, cache, -1, nullptr, nullptr, stop, code) == Status::Ok;
+
+			if (cache.Close() != Success()) good = false;
+		}
+
+		if (good && File(part).Replace(File(cacheFile)) != Success()) good = false;
 		if (!good) Internal::Discard(part);
 
 		return good;

@@ -3,14 +3,18 @@
 // A chunk read from a file knows its table (names and sizes in record order)
 // and where its payload lies. Its first extraction decompresses the whole
 // payload once into a cache file in the archive's temporary folder; every
-// later extraction copies from that cache. The chunk at position 0 of an
-// archive collects files to add; the others collect names to remove.
+// later extraction copies from that cache. The archive's read-ahead may
+// fill the caches of the chunks after the one being extracted on other
+// threads (read_ahead.h); HasCache and FillCache wait for such a decode of
+// their chunk. The chunk at position 0 of an archive collects files to add;
+// the others collect names to remove.
 #pragma once
 
 #include <smooth.h>
 
 #include "archive_internal.h"
 
+#include <atomic>
 #include <functional>
 #include <unordered_map>
 #include <unordered_set>
@@ -24,6 +28,11 @@ namespace ZBK
 
 	class Archive;
 
+	namespace Internal
+	{
+		class ReadAhead;
+	}
+
 	// Defined, with its meanings, in archive.h.
 	enum class Status;
 
@@ -33,6 +42,7 @@ namespace ZBK
 	class Chunk
 	{
 		friend class Archive;
+		friend class Internal::ReadAhead;
 
 		public:
 			// Names its files after a process-wide chunk number inside tempFolder
@@ -112,9 +122,22 @@ namespace ZBK
 			// chunk's total size. Also copies the data of record 'record' into
 			// 'target' on the way when target is not null. false on any damage or
 			// failed write (GetLastStatus tells which), and then no cache is left
-			// behind.
+			// behind. A read-ahead decode of this chunk is waited for first.
 			bool		 FillCache(Int from, Int to, Int record = -1, smooth::IO::OutStream *target = nullptr);
 		private:
+			// Decodes the whole payload from input into cache, checking it
+			// against the table, and copies record's bytes into target on the
+			// way (when target is not null). progress gets the bytes decoded so
+			// far. Touches nothing of the chunk but its fixed table, so any
+			// thread may run it on its own streams. Ok, Damaged, or WriteRefused
+			// / DiskFull with the system's error in systemError. A stop request
+			// ends it early with Damaged: the caller tells the two apart.
+			Status		 Decode(smooth::IO::InStream &input, smooth::IO::OutStream &cache, Int record, smooth::IO::OutStream *target, const std::function<void(Int64)> &progress, const std::atomic<bool> &stop, Int &systemError) const;
+			// A read-ahead decoder's FillCache: the payload from input into the
+			// cache, nothing reported or recorded. true when the cache is there
+			// complete; otherwise no file of it is left.
+			bool		 FillCacheAhead(smooth::IO::InStream &input, const std::atomic<bool> &stop) const;
+
 			Int		 FindRecord(const String &name) const;
 			void		 Report(Int value);
 			bool		 CopyFromCache(Int record, smooth::IO::OutStream &target);
@@ -164,6 +187,17 @@ namespace ZBK
 			smooth::Array<String>	 addedNames;
 			std::vector<String>	 removedNames;
 			std::unordered_set<std::wstring> removed;
+
+			// Read-ahead: the archive's decoders (null outside an archive), this
+			// chunk's place in the archive's list, and where its background
+			// decode stands (guarded by the read-ahead's lock). Tried: a
+			// decode failed or is not possible; the chunk is left to the
+			// archive's thread, which reports why.
+			enum class Ahead { Idle, Queued, Decoding, Done, Tried };
+
+			Internal::ReadAhead *readAhead = nullptr;
+			size_t		 position = 0;
+			mutable Ahead	 ahead = Ahead::Idle;
 
 			Int		 lastReported = 0;
 			Status		 lastStatus;

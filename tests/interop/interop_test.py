@@ -96,6 +96,26 @@ def main():
         with open(ours, "rb") as a, open(os.path.join(work, "ref-single.zbk"), "rb") as b:
             check(a.read() == b.read(), "zbk and the reference wrote different bytes for one tree")
 
+        # Several chunks (a new one every 500 entries), compressed by 1, 2
+        # and 8 threads: the same bytes each time, and the reference's bytes
+        # when it cuts chunks at the same entries.
+        many = os.path.join(work, "many")
+        rng = random.Random(7)
+        for i in range(1234):
+            path = os.path.join(many, "d%02d" % (i % 37), "f%04d.txt" % i)
+            os.makedirs(os.path.dirname(path), exist_ok=True)
+            with open(path, "wb") as f:
+                f.write(("line %d\n" % i).encode() * rng.randrange(1, 60) + bytes(rng.getrandbits(8) for _ in range(rng.randrange(0, 300))))
+        ref_many = os.path.join(work, "ref-many.zbk")
+        zbk_ref.create(ref_many, many, ["."], 500, False)
+        check(len(zbk_ref.read_chunks(open(ref_many, "rb").read())) == 3, "many: expected three chunks")
+        for label, tree, expected_bytes in (("src", src, open(ours, "rb").read()), ("many", many, open(ref_many, "rb").read())):
+            for jobs in ("1", "2", "8"):
+                threaded = os.path.join(work, "jobs.zbk")
+                code, _, err = zbk("create", threaded, "--jobs", jobs, "-C", tree, ".")
+                check(code == 0, "%s, %s jobs: zbk create exit %d: %s" % (label, jobs, code, err))
+                check(open(threaded, "rb").read() == expected_bytes, "%s, %s jobs: different bytes" % (label, jobs))
+
         # zbk's archives, read by the reference: created, appended to, rewritten.
         extra = os.path.join(work, "extra.txt")
         with open(extra, "wb") as f:

@@ -2,11 +2,15 @@
 #include "extract_guard.h"
 
 #include <archive.h>
+#include <ordered_jobs.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cstdio>
 #include <cstdint>
+#include <cstdlib>
 #include <cstring>
+#include <thread>
 #include <unordered_map>
 #include <unordered_set>
 
@@ -16,7 +20,7 @@ namespace
 	using namespace ZBK::Tool;
 
 	const char *UsageText =
-		"usage: zbk create ARCHIVE [-C DIR] PATH...\n"
+		"usage: zbk create ARCHIVE [-C DIR] [--jobs N] PATH...\n"
 		"       zbk list ARCHIVE\n"
 		"       zbk test ARCHIVE\n"
 		"       zbk extract ARCHIVE [-C DIR] [NAME...]\n"
@@ -27,12 +31,15 @@ namespace
 	const char *HelpText =
 		"zbk builds, lists, tests, extracts and changes ZBK package archives.\n"
 		"\n"
-		"  create ARCHIVE [-C DIR] PATH...\n"
+		"  create ARCHIVE [-C DIR] [--jobs N] PATH...\n"
 		"      Writes a new archive (replacing ARCHIVE) of the files and folders\n"
 		"      named, folders with everything below them. PATHs are relative to DIR\n"
 		"      when -C is given; entry names are those relative paths with '/'.\n"
 		"      Entries are stored in sorted order, so the same input always gives\n"
-		"      the same archive. Large inputs are split into several chunks.\n"
+		"      the same archive. Large inputs are split into several chunks\n"
+		"      (a new one after 32 MiB of files or 500 entries), which N threads\n"
+		"      compress at once (default: one per processor); the archive is the\n"
+		"      same for every N.\n"
 		"  list ARCHIVE\n"
 		"      Prints size, chunk number and name of every entry.\n"
 		"  test ARCHIVE\n"
@@ -136,6 +143,7 @@ namespace
 		bool			 haveFolder = false;
 		String			 as;			// --as
 		bool			 haveAs = false;
+		Int			 jobs = 0;		// --jobs; 0 when not given
 		bool			 help = false;
 	};
 
@@ -159,8 +167,24 @@ namespace
 				if (!known)			{ exitCode = Usage(console, String(line.command).Append(": unknown option ").Append(argument)); return false; }
 				if (i + 1 >= arguments.size())	{ exitCode = Usage(console, String(line.command).Append(": ").Append(argument).Append(" needs a value")); return false; }
 
-				if (argument == "-C")	{ line.folder = arguments[++i]; line.haveFolder = true; }
-				else			{ line.as     = arguments[++i]; line.haveAs	= true; }
+				if (argument == "-C")		{ line.folder = arguments[++i]; line.haveFolder = true; }
+				else if (argument == "--jobs")
+				{
+					const String &value = arguments[++i];
+					std::string   digits = value.ToUTF8();
+
+					// Digits only, 1 to 9999: a count of threads, not a number the
+					// platform may read partly or as something else.
+					if (digits.empty() || digits.size() > 4 || digits.find_first_not_of("0123456789") != std::string::npos || atoi(digits.c_str()) < 1)
+					{
+						exitCode = Usage(console, String(line.command).Append(": --jobs needs a whole number from 1 to 9999, not \"").Append(value).Append("\""));
+
+						return false;
+					}
+
+					line.jobs = atoi(digits.c_str());
+				}
+				else				{ line.as     = arguments[++i]; line.haveAs	= true; }
 
 				continue;
 			}
@@ -453,6 +477,18 @@ namespace
 		return ok;
 	}
 
+	// Threads that compress at once: --jobs, else the settings, else one
+	// per processor (the standard library may not know: then one).
+	Int JobCount(const CommandLine &line, const Settings &settings)
+	{
+		if (line.jobs > 0)	return line.jobs;
+		if (settings.jobs > 0)	return settings.jobs;
+
+		unsigned int processors = std::thread::hardware_concurrency();
+
+		return processors > 0 ? Int(processors) : 1;
+	}
+
 	int Create(const CommandLine &line, Console &console, const Settings &settings)
 	{
 		if (line.positional.size() < 2) return Usage(console, "create: needs an archive and at least one path");
@@ -478,81 +514,120 @@ namespace
 
 		if (!ok || !Prepare(console, inputs)) return ExitFailure;
 
-		// Chunks: a new one starts once the current one holds chunkBytes of
-		// input or chunkEntries entries.
-		const std::vector<Input> &list	  = inputs.list;
-		std::vector<size_t>	  starts  = { 0 };
-		Int64			  inChunk = 0;
+		const std::vector<Input> &list = inputs.list;
+		std::vector<Int64>	  sizes;
 
-		for (size_t i = 0; i < list.size(); i++)
-		{
-			bool full = inChunk >= settings.chunkBytes || Int64(i - starts.back()) >= settings.chunkEntries;
+		for (const Input &input : list) sizes.push_back(input.size);
 
-			if (full && i > starts.back()) { starts.push_back(i); inChunk = 0; }
-
-			inChunk += list[i].size;
-		}
-
-		starts.push_back(list.size());
+		std::vector<size_t> starts = ChunkStarts(sizes, settings);
 
 		// The archive is built under a name of its own beside the target and
 		// moved into place at the end, so a failed create leaves any old
-		// archive as it was. Each chunk is written by an archive object of its
-		// own and then copied on, so memory holds one chunk's table at a time.
+		// archive as it was. Each chunk is compressed by an archive object of
+		// its own into a chunk file, several at once, and the chunk files are
+		// copied on strictly in their order: the chunks were cut above without
+		// regard to the number of jobs, so the bytes are the same for any.
+		// Memory holds one chunk's table and one compressor per job; finished
+		// chunk files wait on disk, a bounded number of them (OrderedJobs).
 		String	      stem	= String(archivePath).Append(".").Append(String::FromInt(System::System::GetProcessID()));
 		String	      partPath	= String(stem).Append(".part");
-		String	      chunkPath = String(stem).Append(".chunk");
 		IO::OutStream part(IO::STREAM_FILE, partPath, IO::OS_REPLACE);
-		Int64	      before	= 0;
+		size_t	      count	= starts.size() - 1;
 		ProgressBar   bar(console, "create", inputs.SumSizes(0, list.size()));
 
-		auto abandon = [&](int result) {
-			bar.Finish();
-			part.Close();
-			File(partPath).Delete();
-			File(chunkPath).Delete();
-
-			return result;
-		};
+		auto chunkPath = [&](size_t c) { return String(stem).Append(".").Append(String::FromInt(Int(c))).Append(".chunk"); };
 
 		auto cannotWrite = [&]() {
 			Int code = System::System::GetLastErrorCode();
 
-			return abandon(Fail(console, archivePath, String("cannot write (").Append(LastCause(code)).Append(")")));
+			bar.Finish();
+			part.Close();
+			File(partPath).Delete();
+
+			return Fail(console, archivePath, String("cannot write (").Append(LastCause(code)).Append(")"));
 		};
 
 		if (part.GetLastError() != IO::IO_ERROR_OK || part.OutputData("ZBK", 3) != Success()) return cannotWrite();
 
-		for (size_t c = 0; c + 1 < starts.size(); c++)
+		// What each job tells the calling thread. progress is written by its
+		// worker while the job runs and read for the bar at any time; the rest
+		// is read only after the run, when every worker has ended.
+		struct Job
 		{
+			Int64		 bytes = 0;
+			std::atomic<Int> progress { 0 };	// thousandths
+			bool		 addFailed = false;
+			size_t		 failedEntry = 0;
+			Int		 systemError = 0;	// the worker's own last error
+		};
+
+		std::vector<Job>  jobs(count);
+		Int64		  before = 0;		// input bytes of the chunks taken
+		size_t		  takenChunks = 0;
+		Int		  appendError = 0;
+		ZBK::OrderedJobs  runner(count, JobCount(line, settings));
+
+		for (size_t c = 0; c < count; c++) jobs[c].bytes = inputs.SumSizes(starts[c], starts[c + 1]);
+
+		auto work = [&](size_t c) {
+			Job	     &job = jobs[c];
 			ZBK::Archive  archive;
 			ProgressRoute route;
-			Int64	      bytes = inputs.SumSizes(starts[c], starts[c + 1]);
 
 			route.Attach(archive);
-			route.sink = [&](Int value) { bar.Update(before + bytes * value / 1000); };
+			route.sink = [&](Int value) { job.progress = value; runner.Notify(); };
 
 			for (size_t i = starts[c]; i < starts[c + 1]; i++)
 			{
-				String source = inputs.SourceOf(list[i]);
-
-				if (!archive.AddFile(source, String::FromUTF8(list[i].name))) return abandon(Fail(console, source, String("cannot add \"").Append(String::FromUTF8(list[i].name)).Append("\"")));
+				if (!archive.AddFile(inputs.SourceOf(list[i]), String::FromUTF8(list[i].name))) { job.addFailed = true; job.failedEntry = i; return false; }
 			}
 
-			if (!archive.Write(chunkPath))
-			{
-				Int code = System::System::GetLastErrorCode();
+			if (archive.Write(chunkPath(c))) return true;
 
-				abandon(ExitFailure);
+			job.systemError = System::System::GetLastErrorCode();
 
-				return ExplainWriteFailure(console, archivePath, inputs, starts[c], starts[c + 1], code);
-			}
+			return false;
+		};
 
-			if (!AppendChunks(chunkPath, part)) return cannotWrite();
+		auto take = [&](size_t c) {
+			bool good = AppendChunks(chunkPath(c), part);
 
-			File(chunkPath).Delete();
+			if (!good) appendError = System::System::GetLastErrorCode();
 
-			before += bytes;
+			File(chunkPath(c)).Delete();
+
+			before += jobs[c].bytes;
+			takenChunks = c + 1;
+
+			return good;
+		};
+
+		auto drop = [&](size_t c) { File(chunkPath(c)).Delete(); };
+
+		// The chunks being compressed count with their own progress; each
+		// one's rises, so the sum never falls.
+		auto show = [&]() {
+			Int64 done = before;
+
+			for (size_t c = takenChunks; c < count && c < takenChunks + runner.GetWindow(); c++) done += jobs[c].bytes * jobs[c].progress / 1000;
+
+			bar.Update(done);
+		};
+
+		size_t failed = runner.Run(work, take, drop, show);
+
+		if (failed < count)
+		{
+			bar.Finish();
+			part.Close();
+			File(partPath).Delete();
+
+			const Job &job = jobs[failed];
+
+			if (takenChunks > failed)	 return Fail(console, archivePath, String("cannot write (").Append(LastCause(appendError)).Append(")"));
+			if (job.addFailed)		 return Fail(console, inputs.SourceOf(list[job.failedEntry]), String("cannot add \"").Append(String::FromUTF8(list[job.failedEntry].name)).Append("\""));
+
+			return ExplainWriteFailure(console, archivePath, inputs, starts[failed], starts[failed + 1], job.systemError);
 		}
 
 		if (part.Close() != Success()) return cannotWrite();
@@ -928,7 +1003,8 @@ namespace ZBK
 
 			std::vector<String> allowed;
 
-			if	(command == "create" || command == "extract")	allowed = { "-C" };
+			if	(command == "create")				allowed = { "-C", "--jobs" };
+			else if (command == "extract")				allowed = { "-C" };
 			else if (command == "add")				allowed = { "--as" };
 			else if (command != "list" && command != "test" && command != "remove") return Usage(console, String("unknown command ").Append(command));
 
@@ -953,6 +1029,27 @@ namespace ZBK
 			if (command == "add")	  return Add(line, console);
 
 			return Remove(line, console);
+		}
+
+		std::vector<size_t> ChunkStarts(const std::vector<Int64> &sizes, const Settings &settings)
+		{
+			std::vector<size_t> starts  = { 0 };
+			Int64		    inChunk = 0;
+
+			for (size_t i = 0; i < sizes.size(); i++)
+			{
+				// A chunk's total is a signed 32-bit number in the format: a large
+				// file that would carry it past that starts a chunk of its own.
+				bool full = inChunk >= settings.chunkBytes || Int64(i - starts.back()) >= settings.chunkEntries || inChunk + sizes[i] > ZBK::MaxFormatValue;
+
+				if (full && i > starts.back()) { starts.push_back(i); inChunk = 0; }
+
+				inChunk += sizes[i];
+			}
+
+			starts.push_back(sizes.size());
+
+			return starts;
 		}
 
 		ProgressBar::ProgressBar(Console &console, const String &label, Int64 total) : console(console), label(label.ToUTF8()), total(total)

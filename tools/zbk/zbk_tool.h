@@ -35,7 +35,18 @@ namespace ZBK
 			// ... or once it holds this many entries: the archive object that
 			// writes a chunk keeps every entry of it in memory.
 			smooth::Int64	 chunkEntries = 500;
+			// Threads that compress chunks at once when the command line does
+			// not say (--jobs); 0: one per processor.
+			smooth::Int	 jobs = 0;
 		};
+
+		// Where create cuts the entries (sizes in name order, 0 for folders)
+		// into chunks: the first entry of each chunk, then sizes.size(). A new
+		// chunk starts once the current one holds chunkBytes of input or
+		// chunkEntries entries, and before an entry that would carry its total
+		// past what the format can hold (ZBK::MaxFormatValue). Depends on
+		// nothing else, the number of jobs included. { 0, 0 } for no entries.
+		std::vector<size_t> ChunkStarts(const std::vector<smooth::Int64> &sizes, const Settings &settings);
 
 		// Runs one command. arguments excludes the program name. Every
 		// failure writes one line "zbk: <file>: <cause>" to err per problem

@@ -53,14 +53,14 @@ namespace
 		return bytes;
 	}
 
-	int Zbk(const std::vector<String> &arguments, std::string &err)
+	int Zbk(const std::vector<String> &arguments, std::string &err, const ZBK::Tool::Settings &settings = ZBK::Tool::Settings())
 	{
 		ZBK::Tool::Console console;
 
 		console.out = [](const std::string &) {};
 		console.err = [&](const std::string &text) { err += text; };
 
-		return ZBK::Tool::Run(arguments, console);
+		return ZBK::Tool::Run(arguments, console, settings);
 	}
 }
 
@@ -71,10 +71,16 @@ TEST(ZbkToolDisk, WriteFailuresLeaveEverythingAsItWas)
 		const char	*what;
 		std::function<std::vector<String>(const String &)> arguments;
 		const char	*cause;
+		// A chunk per file: several jobs at once, one of them failing.
+		bool		 chunkPerFile = false;
 	};
 
 	const Case cases[] = {
 		{ "create", [](const String &f) { return std::vector<String> { "create", String(f).Append("/good.zbk"), "-C", f, "big.bin" }; }, "good.zbk: cannot write (" },
+		// The big chunk cannot be compressed while the small one is.
+		{ "create, one of two jobs failing", [](const String &f) { return std::vector<String> { "create", String(f).Append("/good.zbk"), "--jobs", "2", "-C", f, "big.bin", "small.txt" }; }, "good.zbk: cannot write (", true },
+		// Each chunk fits; the archive they make does not.
+		{ "create, the chunks too many", [](const String &f) { return std::vector<String> { "create", String(f).Append("/good.zbk"), "--jobs", "8", "-C", f, "small.txt", "small.txt", "half.bin", "half2.bin", "half3.bin" }; }, "good.zbk: cannot write (", true },
 		{ "add", [](const String &f) { return std::vector<String> { "add", String(f).Append("/good.zbk"), "--as", "more.bin", String(f).Append("/big.bin") }; }, "good.zbk: cannot write (" },
 		{ "remove", [](const String &f) { return std::vector<String> { "remove", String(f).Append("/good.zbk"), "small.txt" }; }, "good.zbk: cannot write (" },
 		{ "extract", [](const String &f) { return std::vector<String> { "extract", String(f).Append("/good.zbk"), "-C", String(f).Append("/out") }; }, "cannot write (" },
@@ -90,6 +96,9 @@ TEST(ZbkToolDisk, WriteFailuresLeaveEverythingAsItWas)
 		Write(String(folder).Append("/small.txt"), "small");
 		Write(String(folder).Append("/big.bin"), Noise(400000));
 
+		// Bytes that do not compress: each under the limit, together over it.
+		for (const char *half : { "/half.bin", "/half2.bin", "/half3.bin" }) Write(String(folder).Append(half), Noise(45000).substr(0, 45000 - strlen(half)) + half);
+
 		std::string err;
 
 		// good.zbk: the small file, and (for remove and extract) the big one.
@@ -103,7 +112,11 @@ TEST(ZbkToolDisk, WriteFailuresLeaveEverythingAsItWas)
 			// Big enough for the small files, too small for the big one.
 			smooth_test::FileSizeLimit limit(100000);
 
-			code = Zbk(c.arguments(folder), err);
+			ZBK::Tool::Settings settings;
+
+			if (c.chunkPerFile) settings.chunkBytes = 1;
+
+			code = Zbk(c.arguments(folder), err, settings);
 		}
 
 		EXPECT_EQ(1, code);
@@ -115,7 +128,7 @@ TEST(ZbkToolDisk, WriteFailuresLeaveEverythingAsItWas)
 		// extract, the small entry and its folder).
 		std::vector<String> files = Directory(folder).GetFiles();
 
-		EXPECT_EQ(3u, files.size());
+		EXPECT_EQ(6u, files.size());
 		EXPECT_FALSE(File(String(folder).Append("/out/big.bin")).Exists());
 
 		Directory(folder).Empty();
