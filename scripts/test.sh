@@ -18,6 +18,9 @@ echo "== checks of the win32 (shipping) build"
 echo "== tests: linux (native)"
 ctest --test-dir build/linux --output-on-failure -j2 || status=1
 
+echo "== tests: archive and zbk with ThreadSanitizer (linux)"
+"$top/scripts/tsan.sh" || status=1
+
 echo "== tests: win64 (under Wine)"
 ctest --test-dir build/win64 --output-on-failure -j2 || status=1
 
