@@ -396,6 +396,18 @@ namespace
 		}
 		return files;
 	}
+
+	// The same names with the same bytes, each difference named.
+	void ExpectSameFiles(const std::map<std::wstring, std::string> &expected, const std::map<std::wstring, std::string> &got)
+	{
+		for (const auto &file : expected)
+		{
+			auto found = got.find(file.first);
+			if (found == got.end()) ADD_FAILURE() << "missing: " << Narrow(file.first);
+			else EXPECT_TRUE(found->second == file.second) << "differs: " << Narrow(file.first);
+		}
+		EXPECT_EQ(got.size(), expected.size());
+	}
 }
 
 // The real installer: a bundle of a staged product installs with /S /D= the
@@ -447,13 +459,7 @@ TEST_F(BundleE2E, ProductInstallsAsFromItsFolder)
 	EXPECT_EQ(ran.code, 0u);
 	const std::map<std::wstring, std::string> expected = Installed(direct), got = Installed(bundled);
 	EXPECT_GE(expected.size(), 4u);
-	for (const auto &file : expected)
-	{
-		auto found = got.find(file.first);
-		if (found == got.end()) ADD_FAILURE() << "missing: " << Narrow(file.first);
-		else EXPECT_TRUE(found->second == file.second) << "differs: " << Narrow(file.first);
-	}
-	EXPECT_EQ(got.size(), expected.size());
+	ExpectSameFiles(expected, got);
 
 	// Without the docs archive setup.exe ends with 1, and so does the bundle.
 	entries.pop_back();
@@ -513,13 +519,6 @@ TEST_F(BundleWalk, WizardInstallsAsFromTheFolder)
 	ASSERT_NO_FATAL_FAILURE(Walk({}, false, false, false));
 	ASSERT_NO_FATAL_FAILURE(FinishAndExit());
 
-	const std::map<std::wstring, std::string> got = Installed(target);
-	EXPECT_EQ(got.size(), expected.size());
-	for (const auto &file : expected)
-	{
-		auto found = got.find(file.first);
-		if (found == got.end()) ADD_FAILURE() << "missing: " << Narrow(file.first);
-		else EXPECT_TRUE(found->second == file.second) << "differs: " << Narrow(file.first);
-	}
+	ExpectSameFiles(expected, Installed(target));
 	EXPECT_EQ(Changes(tempBefore, TempEntries(stage->Path())), "");
 }

@@ -131,25 +131,32 @@ namespace
 		                   DEFAULT_QUALITY, DEFAULT_PITCH | FF_DONTCARE, L"Tahoma");
 	}
 
-	// What a button control of another process says it needs for its text
-	// (BCM_GETIDEALSIZE, measured there with its own font); the SIZE goes
-	// through memory in that process.
-	bool IdealSize(HWND button, SIZE *size)
+	// Sends message to a window of another process with lParam pointing at
+	// size bytes in that process's own memory: *in copied there first, the
+	// bytes read back into *out afterwards. False when the memory cannot be
+	// had or the message fails; *answer is the window's answer.
+	bool SendThroughRemoteMemory(HWND window, UINT message, WPARAM wParam, const void *in, void *out, size_t size, DWORD_PTR *answer)
 	{
 		DWORD pid = 0;
-		GetWindowThreadProcessId(button, &pid);
+		GetWindowThreadProcessId(window, &pid);
 		HANDLE process = OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_READ | PROCESS_VM_WRITE, FALSE, pid);
 		if (process == nullptr) return false;
-		bool read = false;
-		void *remote = VirtualAllocEx(process, nullptr, sizeof(SIZE), MEM_COMMIT, PAGE_READWRITE);
-		SIZE zero{0, 0};
-		DWORD_PTR answer = 0;
-		if (remote != nullptr && WriteProcessMemory(process, remote, &zero, sizeof(zero), nullptr) &&
-		    SendMessageTimeoutW(button, BCM_GETIDEALSIZE, 0, (LPARAM)remote, SMTO_ABORTIFHUNG, kSendTimeout, &answer) && answer)
-			read = ReadProcessMemory(process, remote, size, sizeof(*size), nullptr) != FALSE;
+		void *remote = VirtualAllocEx(process, nullptr, size, MEM_COMMIT, PAGE_READWRITE);
+		bool done = remote != nullptr && WriteProcessMemory(process, remote, in, size, nullptr) &&
+		            SendMessageTimeoutW(window, message, wParam, (LPARAM)remote, SMTO_ABORTIFHUNG, kSendTimeout, answer) &&
+		            (out == nullptr || ReadProcessMemory(process, remote, out, size, nullptr));
 		if (remote != nullptr) VirtualFreeEx(process, remote, 0, MEM_RELEASE);
 		CloseHandle(process);
-		return read;
+		return done;
+	}
+
+	// What a button control of another process says it needs for its text
+	// (BCM_GETIDEALSIZE, measured there with its own font).
+	bool IdealSize(HWND button, SIZE *size)
+	{
+		const SIZE zero{0, 0};
+		DWORD_PTR answer = 0;
+		return SendThroughRemoteMemory(button, BCM_GETIDEALSIZE, 0, &zero, size, sizeof(*size), &answer) && answer;
 	}
 
 	struct TextExtent
@@ -395,17 +402,8 @@ namespace
 	// drawn for a higher DPI than the window's would not be a real case.
 	bool SendDpiChanged(HWND window, int dpi, const RECT &suggested)
 	{
-		DWORD pid = 0;
-		GetWindowThreadProcessId(window, &pid);
-		HANDLE process = OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_READ | PROCESS_VM_WRITE, FALSE, pid);
-		if (process == nullptr) return false;
-		void *remote = VirtualAllocEx(process, nullptr, sizeof(RECT), MEM_COMMIT, PAGE_READWRITE);
 		DWORD_PTR answer = 0;
-		bool sent = remote != nullptr && WriteProcessMemory(process, remote, &suggested, sizeof(suggested), nullptr) &&
-		            SendMessageTimeoutW(window, WM_DPICHANGED, MAKEWPARAM(dpi, dpi), (LPARAM)remote, SMTO_ABORTIFHUNG, kSendTimeout, &answer);
-		if (remote != nullptr) VirtualFreeEx(process, remote, 0, MEM_RELEASE);
-		CloseHandle(process);
-		return sent;
+		return SendThroughRemoteMemory(window, WM_DPICHANGED, MAKEWPARAM(dpi, dpi), &suggested, nullptr, sizeof(suggested), &answer);
 	}
 
 	struct Move

@@ -6,11 +6,8 @@
 #include <configuration.h>
 #include <zbk_tool.h>
 
-#include <pugixml.hpp>
-
 #include <algorithm>
 #include <chrono>
-#include <cstring>
 #include <cstdlib>
 #include <filesystem>
 #include <system_error>
@@ -93,33 +90,28 @@ namespace
 	};
 
 	// The archives of the script's first <components>, in order, each once,
-	// with the "source" attribute that the installer's loader does not read.
+	// with the "source" attribute that the installer's loader does not read;
+	// read with the loader's own XML reader.
 	std::vector<ArchiveInput> ReadArchiveInputs(const String &script)
 	{
 		std::vector<ArchiveInput>	 inputs;
-		IO::InStream			 in(IO::STREAM_FILE, script, IO::IS_READ_ONLY);
-		Int64				 size = in.Size();
+		XML::Document			 document;
+		XML::Node			*components = document.LoadFile(script) == Success() && document.GetRootNode() != nullptr ? document.GetRootNode()->GetNodeByName("components") : nullptr;
 
-		if (in.GetLastError() != IO::IO_ERROR_OK || size <= 0 || size > 0x7FFFFFFF) return inputs;
-
-		std::string	 bytes(size_t(size), '\0');
-
-		if (in.InputData(&bytes[0], Int(size)) != Int(size)) return inputs;
-
-		pugi::xml_document	 document;
-
-		if (!document.load_buffer(bytes.data(), bytes.size(), pugi::parse_default | pugi::parse_ws_pcdata_single, pugi::encoding_auto)) return inputs;
-
-		for (pugi::xml_node component : document.document_element().child("components").children("component"))
+		for (Int i = 0; components != nullptr && i < components->GetNOfNodes(); i++)
 		{
-			pugi::xml_node	 archive = component.child("archive");
+			XML::Node	*component = components->GetNthNode(i);
+			XML::Node	*archive   = component->GetName() == "component" ? component->GetNodeByName("archive") : nullptr;
+
+			if (archive == nullptr || archive->GetContent().Length() == 0) continue;
+
+			XML::Attribute	*source	  = archive->GetAttributeByName("source");
+			XML::Attribute	*required = component->GetAttributeByName("required");
 			ArchiveInput	 input;
 
-			input.name     = String::FromUTF8(archive.child_value());
-			input.source   = String::FromUTF8(archive.attribute("source").value());
-			input.required = strcmp(component.attribute("required").value(), "true") == 0;
-
-			if (input.name.Length() == 0) continue;
+			input.name     = archive->GetContent();
+			input.source   = source != nullptr ? source->GetContent() : String();
+			input.required = required != nullptr && required->GetContent() == "true";
 
 			bool	 seen = std::any_of(inputs.begin(), inputs.end(), [&](const ArchiveInput &other) { return other.name == input.name; });
 
@@ -127,26 +119,6 @@ namespace
 		}
 
 		return inputs;
-	}
-
-	// Every file below folder as '/' names, sorted by their UTF-8 bytes.
-	std::vector<std::string> SortedFiles(const fs::path &folder)
-	{
-		std::vector<std::string>	 names;
-		std::error_code			 error;
-
-		for (fs::recursive_directory_iterator it(folder, error), end; !error && it != end; it.increment(error))
-		{
-			if (!it->is_regular_file()) continue;
-
-			std::string	 name = it->path().lexically_relative(folder).generic_u8string();
-
-			names.push_back(name);
-		}
-
-		std::sort(names.begin(), names.end());
-
-		return names;
 	}
 
 	// Runs a zbk command, its messages going where ours go.
@@ -263,7 +235,7 @@ namespace
 
 			std::vector<String>	 create = { "create", FromFs(target), "-C", source };
 
-			for (const std::string &name : SortedFiles(FsPath(source))) create.push_back(String::FromUTF8(name));
+			for (const String &name : FilesBelow(source)) create.push_back(name);
 
 			if (create.size() == 4) return Stop(console, archive.source.ToUTF8() + ": no files to pack into " + archive.name.ToUTF8());
 
@@ -368,17 +340,16 @@ namespace
 
 	bool Builder::WriteBundleFile()
 	{
-		fs::path			 out	= FsPath(line.out);
 		String				 stub	= line.stub.Length() > 0 ? line.stub : Path::Join(line.programs, "bundle_stub.exe");
 		String				 bundle = String(line.out).Append(".exe");
 		std::vector<Tolvane::BundleEntry> entries;
 		std::string			 error;
 
-		for (const std::string &name : SortedFiles(out))
+		for (const String &name : FilesBelow(line.out))
 		{
 			if (name == BuildMark) continue;
 
-			entries.push_back(Tolvane::BundleEntry::FromFile(name, (out / fs::u8path(name)).u8string()));
+			entries.push_back(Tolvane::BundleEntry::FromFile(name.ToUTF8(), Path::Join(line.out, name).ToUTF8()));
 		}
 
 		if (!Tolvane::WriteBundle(stub.ToUTF8(), entries, bundle.ToUTF8(), &error)) return Stop(console, error);
@@ -452,7 +423,7 @@ namespace
 				// The file clock's epoch is not the system clock's everywhere.
 				auto	 when = fs::file_time_type::clock::now() + std::chrono::duration_cast<fs::file_time_type::duration>(std::chrono::system_clock::from_time_t(time_t(epoch)) - std::chrono::system_clock::now());
 
-				for (const std::string &name : SortedFiles(partial)) fs::last_write_time(partial / fs::u8path(name), when, error);
+				for (const String &name : FilesBelow(FromFs(partial))) fs::last_write_time(partial / FsPath(name), when, error);
 			}
 
 			ok = Replace();

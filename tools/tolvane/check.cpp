@@ -949,3 +949,14 @@ bool Tolvane::Tool::LocateName(const String &dir, const String &name, bool folde
 {
 	return Locate(dir, name, folder, path);
 }
+
+std::vector<String> Tolvane::Tool::FilesBelow(const String &folder)
+{
+	std::vector<String>	 names;
+
+	ListFiles(folder, String(), names);
+
+	std::sort(names.begin(), names.end(), [](const String &a, const String &b) { return a.ToUTF8() < b.ToUTF8(); });
+
+	return names;
+}

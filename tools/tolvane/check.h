@@ -101,6 +101,10 @@ namespace Tolvane
 		// with the native path of the file (or, with folder set, the folder).
 		bool			 LocateName(const smooth::String &dir, const smooth::String &name, bool folder, smooth::String &path);
 
+		// Every file below folder, as '/' names relative to it, sorted by
+		// their UTF-8 bytes; empty for a missing folder.
+		std::vector<smooth::String> FilesBelow(const smooth::String &folder);
+
 		// `check [--entry ARCHIVE=NAME]... DIR`: prints one line per
 		// diagnostic to out; ExitFailure when any is an error, else ExitOK;
 		// ExitUsage for a wrong command line.
