@@ -178,6 +178,13 @@ smooth::Int64 smooth::Native::GetOpenFileSize(FILE *file)
 	return Int64(st.st_size);
 }
 
+smooth::Int smooth::Native::SyncFile(FILE *file)
+{
+	if (fsync(fileno(file)) != 0) return Fail();
+
+	return Success();
+}
+
 void smooth::Native::RecordRuntimeError()
 {
 	lastErrorCode = errno;

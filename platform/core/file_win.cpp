@@ -169,6 +169,15 @@ smooth::Int64 smooth::Native::GetOpenFileSize(FILE *file)
 	return size;
 }
 
+smooth::Int smooth::Native::SyncFile(FILE *file)
+{
+	HANDLE	 handle = (HANDLE) _get_osfhandle(_fileno(file));
+
+	if (handle == INVALID_HANDLE_VALUE || !FlushFileBuffers(handle)) { RecordError(Int(GetLastError())); return Error(); }
+
+	return Success();
+}
+
 void smooth::Native::RecordRuntimeError()
 {
 	// The C runtime keeps the system's code of the last failed call too.

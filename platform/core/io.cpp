@@ -356,6 +356,21 @@ smooth::Int smooth::IO::OutStream::Flush()
 	return Success();
 }
 
+smooth::Int smooth::IO::OutStream::Sync()
+{
+	if (Flush() != Success()) return Error();
+
+	if (Native::SyncFile(static_cast<OutFile *>(file)->fp) != Success())
+	{
+		static_cast<OutFile *>(file)->failed = true;
+		lastError = IO_ERROR_WRITE;
+
+		return Error();
+	}
+
+	return Success();
+}
+
 smooth::Int smooth::IO::OutStream::Close()
 {
 	if (file == nullptr) return Error();

@@ -20,6 +20,9 @@ namespace smooth
 		Int		 SeekFile(FILE *file, Int64 position);
 		// The size of an open file, or -1.
 		Int64		 GetOpenFileSize(FILE *file);
+		// Asks the system to put what was written to the open file on the
+		// disk itself before returning; Error() when it cannot.
+		Int		 SyncFile(FILE *file);
 
 		// Remembers the error of the C runtime call that just failed (errno),
 		// in the system's own error numbering, for System::GetLastErrorCode.

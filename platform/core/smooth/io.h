@@ -80,6 +80,10 @@ namespace smooth
 				Int64		 GetPos() const;	// -1 when not open
 
 				Int		 Flush();
+				// Flushes and waits until the system has put the file's data
+				// on the disk, so that it survives a power loss; Error() when
+				// a write or the system's sync failed.
+				Int		 Sync();
 				// Flushes and closes; Error() when any write (or the final flush) failed.
 				Int		 Close();
 			private:
