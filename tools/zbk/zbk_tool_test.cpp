@@ -9,6 +9,7 @@
 #include <filesystem>
 #include <functional>
 #include <map>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -502,5 +503,39 @@ TEST(ZbkTool, ChunkStarts)
 		settings.chunkEntries = c.entries;
 
 		EXPECT_EQ(c.starts, ZBK::Tool::ChunkStarts(c.sizes, settings));
+	}
+}
+
+// Each command takes its own options and refuses the others'; "--help"
+// after any command shows the same help as alone.
+TEST(ZbkTool, CommandsTakeTheirOwnOptions)
+{
+	const std::map<std::string, std::set<std::string> > takes = {
+		{ "create", { "-C", "--jobs" } }, { "list", {} }, { "test", {} }, { "extract", { "-C" } }, { "add", { "--as" } }, { "remove", {} } };
+
+	const Result help = Zbk({ "--help" });
+
+	ASSERT_EQ(0, help.code);
+
+	for (const auto &command : takes)
+	{
+		for (const char *option : { "-C", "--jobs", "--as" })
+		{
+			SCOPED_TRACE(command.first + " " + option);
+
+			// No archive named: an option taken gets past the parse, and the
+			// command then refuses its missing arguments; nothing is touched.
+			Result result = Zbk({ String::FromUTF8(command.first.c_str()), option, "1" });
+
+			EXPECT_EQ(2, result.code);
+			EXPECT_EQ(command.second.count(option) == 0, result.err.find(std::string(": unknown option ") + option) != std::string::npos) << result.err;
+			EXPECT_EQ(0u, result.err.rfind("zbk: " + command.first + ": ", 0)) << result.err;
+		}
+
+		Result commandHelp = Zbk({ String::FromUTF8(command.first.c_str()), "--help" });
+
+		EXPECT_EQ(0, commandHelp.code);
+		EXPECT_EQ(help.out, commandHelp.out);
+		EXPECT_NE(std::string::npos, help.out.find("\n  " + command.first + " ARCHIVE")) << command.first;
 	}
 }
