@@ -170,7 +170,7 @@ Int Tolvane::RunFirstInstance(UninstallSystem &system, const Options &options)
 	}
 
 	/* The script is read once, for the copy, and its name and version come
-	 * from those bytes; a script that does not load still names nothing.
+	 * from those bytes; a script that does not load leaves both empty.
 	 */
 	for (Copy &copy : copies) copy.read = ReadWhole(copy.source, copy.bytes);
 

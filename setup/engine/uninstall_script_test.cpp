@@ -1,4 +1,5 @@
 #include "engine_test_support.h"
+#include "installed_layout.h"
 
 #include <gtest/gtest.h>
 
@@ -145,5 +146,23 @@ namespace
 
 		ASSERT_TRUE(Tolvane::ReadRemovalList(scratch.Path("s.xml"), list));
 		EXPECT_EQ((std::vector<String>{ String::FromUTF8(root + "X") }), list.registryKeys);
+	}
+
+	TEST(InstalledLayout, JoinedNamesFollowTheirParts)
+	{
+		using namespace Tolvane::Layout;
+
+		const struct { const char *joined, *expected; } cases[] = {
+			{ UninstallerEntry,	 "uninstall/uninstall.exe" },
+			{ ScriptEntry,		 "uninstall/uninstall.xml" },
+			{ UninstallLibraryEntry, "uninstall/smooth.dll" },
+			{ UninstallKeyFull,	 "HKEY_LOCAL_MACHINE\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall" },
+			{ UninstallEntryPrefix,	 "HKEY_LOCAL_MACHINE\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\" },
+			{ Tolvane::UninstallKeyPath, UninstallEntryPrefix },
+		};
+
+		for (const auto &c : cases) EXPECT_STREQ(c.expected, c.joined);
+
+		EXPECT_EQ("Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\App", Tolvane::UninstallEntryKey("App").ToUTF8());
 	}
 }
