@@ -101,6 +101,19 @@ namespace
 			UnsignedInt GetTickCount() override	{ return ::GetTickCount(); }
 			Int GetProcessId() override		{ return Int(GetCurrentProcessId()); }
 			String GetTempDirectory() override	{ return System::System::GetTempDirectory(); }
+
+			String GetWorkingFolder() override
+			{
+				wchar_t	 path[32768] = { 0 };
+				DWORD	 length = GetCurrentDirectoryW(32767, path);
+
+				return length > 0 && length < 32767 ? String(path) : String();
+			}
+
+			bool RestoreRegistration(const String &name, const Tolvane::RegistrySnapshot &snapshot) override
+			{
+				return Tolvane::RestoreUninstallEntrySnapshot(name, snapshot);
+			}
 	};
 }
 

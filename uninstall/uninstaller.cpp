@@ -2,6 +2,7 @@
 
 #include "install_log.h"
 #include "installed_layout.h"
+#include "run_transaction.h"
 #include "uninstall_script.h"
 
 #include <string>
@@ -169,6 +170,16 @@ Int Tolvane::RunFirstInstance(UninstallSystem &system, const Options &options)
 		if (above > 0 && File(Path::Join(own.Head(above), InstalledScript())).Exists()) system.SetWorkingFolder(own.Head(above));
 	}
 
+	/* An installation run that was killed here left the folder half old,
+	 * half new: put the old installation back before anything is read.
+	 */
+	String			 here = system.GetWorkingFolder();
+	Int			 notUndone = 0;
+	FileSystemUndo		 undo([&](const String &name, const RegistrySnapshot &snapshot) { return system.RestoreRegistration(name, snapshot); });
+	Recovery		 recovery = here != 0 ? RecoverRun(here, undo, notUndone) : Recovery::None;
+
+	if (recovery == Recovery::TakenBack) log.Write(String("taken back an unfinished run in ").Append(here).Append(notUndone != 0 ? String(", ").Append(String::FromInt(notUndone)).Append(" steps could not be undone") : String()));
+
 	/* The script is read once, for the copy, and its name and version come
 	 * from those bytes; a script that does not load leaves both empty.
 	 */
@@ -180,6 +191,8 @@ Int Tolvane::RunFirstInstance(UninstallSystem &system, const Options &options)
 
 	const String	&application = contents.application;
 	const String	&version     = contents.version;
+
+	if (recovery == Recovery::TakenBack && !options.silent) system.ShowMessage(UnfinishedRunText(here, notUndone), UninstallerCaption(application), BOX_OK, ICON_EXCLAMATION);
 
 	/* Started anywhere but in the installation folder there is nothing to
 	 * copy: say so once and change nothing.

@@ -430,6 +430,15 @@ Int Tolvane::RunTransaction::TakeBack(JournalUndo &undo)
 	return TakeBackAndClear(contents, target, undo);
 }
 
+String Tolvane::UnfinishedRunText(const String &folder, Int failed)
+{
+	String	 text = String("Setup did not finish an earlier run in ").Append(folder).Append(".");
+
+	if (failed == 0) return text.Append(" What it had changed has been taken back.");
+
+	return text.Append(" ").Append(String::FromInt(failed)).Append(" of its changes could not be taken back; the rest has been.");
+}
+
 Tolvane::Recovery Tolvane::RecoverRun(const String &target, JournalUndo &undo, Int &failed)
 {
 	failed = 0;

@@ -148,6 +148,11 @@ namespace Tolvane
 		Refused		// a journal that is not for this folder: left alone
 	};
 
+	// What the user is told when an installation run that did not finish
+	// in folder was taken back; failed counts the steps that could not be
+	// undone.
+	smooth::String	 UnfinishedRunText(const smooth::String &folder, smooth::Int failed);
+
 	// Looks for a journal in target and deals with it: an unfinished run is
 	// taken back with undo, a committed one's backup removed; the run folder
 	// goes either way. failed counts the steps that did not succeed.
