@@ -10,7 +10,7 @@ using namespace smooth;
 
 namespace
 {
-	const wchar_t *const RunOnceKey = L"Software\\Microsoft\\Windows\\CurrentVersion\\RunOnce";
+	const char *const RunOnceKey = "Software\\Microsoft\\Windows\\CurrentVersion\\RunOnce";
 
 	// Writes name = command (REG_SZ, with its terminator) under root's
 	// RunOnce key, creating the key where a user's hive has none yet.
@@ -21,7 +21,7 @@ namespace
 
 		if (Setup::enableUnicode)
 		{
-			if (RegCreateKeyExW(root, RunOnceKey, 0, nullptr, 0, KEY_SET_VALUE, nullptr, &key, nullptr) != ERROR_SUCCESS) return false;
+			if (RegCreateKeyExW(root, String(RunOnceKey).Wide(), 0, nullptr, 0, KEY_SET_VALUE, nullptr, &key, nullptr) != ERROR_SUCCESS) return false;
 
 			done = RegSetValueExW(key, name.Wide(), 0, REG_SZ, (const BYTE *) command.Wide(), DWORD(command.Length() * 2 + 2)) == ERROR_SUCCESS;
 		}
@@ -30,7 +30,7 @@ namespace
 			std::string	 narrowName    = name.Encode("CP_ACP");
 			std::string	 narrowCommand = command.Encode("CP_ACP");
 
-			if (RegCreateKeyExA(root, "Software\\Microsoft\\Windows\\CurrentVersion\\RunOnce", 0, nullptr, 0, KEY_SET_VALUE, nullptr, &key, nullptr) != ERROR_SUCCESS) return false;
+			if (RegCreateKeyExA(root, RunOnceKey, 0, nullptr, 0, KEY_SET_VALUE, nullptr, &key, nullptr) != ERROR_SUCCESS) return false;
 
 			done = RegSetValueExA(key, narrowName.c_str(), 0, REG_SZ, (const BYTE *) narrowCommand.c_str(), DWORD(narrowCommand.size() + 1)) == ERROR_SUCCESS;
 		}
@@ -101,6 +101,19 @@ namespace
 			UnsignedInt GetTickCount() override	{ return ::GetTickCount(); }
 			Int GetProcessId() override		{ return Int(GetCurrentProcessId()); }
 			String GetTempDirectory() override	{ return System::System::GetTempDirectory(); }
+
+			String GetWorkingFolder() override
+			{
+				wchar_t	 path[32768] = { 0 };
+				DWORD	 length = GetCurrentDirectoryW(32767, path);
+
+				return length > 0 && length < 32767 ? String(path) : String();
+			}
+
+			bool RestoreRegistration(const String &name, const Tolvane::RegistrySnapshot &snapshot) override
+			{
+				return Tolvane::RestoreUninstallEntrySnapshot(name, snapshot);
+			}
 	};
 }
 

@@ -1,18 +1,21 @@
 #include "uninstaller.h"
 
 #include "install_log.h"
+#include "installed_layout.h"
+#include "run_transaction.h"
 #include "uninstall_script.h"
 
 #include <string>
 #include <vector>
 
 using namespace smooth;
+using namespace Tolvane::Layout;
 
 namespace
 {
 	// The installed layout below the installation folder.
-	String InstalledUninstaller()	{ return Path::Join("uninstall", "uninstall.exe"); }
-	String InstalledScript()	{ return Path::Join("uninstall", "uninstall.xml"); }
+	String InstalledUninstaller()	{ return Path::Join(UninstallFolder, UninstallerName); }
+	String InstalledScript()	{ return Path::Join(UninstallFolder, ScriptName); }
 
 	// How long the copy waits for the first instance: it deletes the
 	// installed uninstaller, which cannot go while that still runs.
@@ -113,8 +116,8 @@ String Tolvane::CleanupCommand(const String &folder)
 	 * whole; inside it, each quoted path keeps its spaces and its '&', '(',
 	 * ')' and '^' as part of the name.
 	 */
-	return String("cmd /c \"del ").Append(quote).Append(Path::Join(folder, "uninstall.exe")).Append(quote)
-		.Append(" ").Append(quote).Append(Path::Join(folder, "smooth.dll")).Append(quote)
+	return String("cmd /c \"del ").Append(quote).Append(Path::Join(folder, UninstallerName)).Append(quote)
+		.Append(" ").Append(quote).Append(Path::Join(folder, LibraryName)).Append(quote)
 		.Append(" & rmdir ").Append(quote).Append(folder).Append(quote).Append(quote);
 }
 
@@ -147,9 +150,11 @@ Int Tolvane::RunFirstInstance(UninstallSystem &system, const Options &options)
 		String		 source;
 		const char	*name;
 		std::string	 bytes;
+		bool		 read;
 	};
 
-	std::vector<Copy> copies = { { InstalledUninstaller(), "uninstall.exe", {} }, { "smooth.dll", "smooth.dll", {} }, { InstalledScript(), "uninstall.xml", {} } };
+	std::vector<Copy> copies = { { InstalledUninstaller(), UninstallerName, {}, false }, { LibraryName, LibraryName, {}, false }, { InstalledScript(), ScriptName, {}, false } };
+	const Copy	 &script = copies.back();
 
 	/* The list of installed programs starts us in a folder of its own; we
 	 * live in <installation>\uninstall, so the installation folder is the
@@ -165,15 +170,36 @@ Int Tolvane::RunFirstInstance(UninstallSystem &system, const Options &options)
 		if (above > 0 && File(Path::Join(own.Head(above), InstalledScript())).Exists()) system.SetWorkingFolder(own.Head(above));
 	}
 
-	String	 application = ReadScriptApplication(InstalledScript());
-	String	 version     = ReadScriptVersion(InstalledScript());
+	/* An installation run that was killed here left the folder half old,
+	 * half new: put the old installation back before anything is read.
+	 */
+	String			 here = system.GetWorkingFolder();
+	Int			 notUndone = 0;
+	FileSystemUndo		 undo([&](const String &name, const RegistrySnapshot &snapshot) { return system.RestoreRegistration(name, snapshot); });
+	Recovery		 recovery = here != 0 ? RecoverRun(here, undo, notUndone) : Recovery::None;
+
+	if (recovery == Recovery::TakenBack) log.Write(String("taken back an unfinished run in ").Append(here).Append(notUndone != 0 ? String(", ").Append(String::FromInt(notUndone)).Append(" steps could not be undone") : String()));
+
+	/* The script is read once, for the copy, and its name and version come
+	 * from those bytes; a script that does not load leaves both empty.
+	 */
+	for (Copy &copy : copies) copy.read = ReadWhole(copy.source, copy.bytes);
+
+	ScriptContents	 contents;
+
+	if (script.read) ParseUninstallScript(script.bytes, contents);
+
+	const String	&application = contents.application;
+	const String	&version     = contents.version;
+
+	if (recovery == Recovery::TakenBack && !options.silent) system.ShowMessage(UnfinishedRunText(here, notUndone), UninstallerCaption(application), BOX_OK, ICON_EXCLAMATION);
 
 	/* Started anywhere but in the installation folder there is nothing to
 	 * copy: say so once and change nothing.
 	 */
-	for (Copy &copy : copies)
+	for (const Copy &copy : copies)
 	{
-		if (ReadWhole(copy.source, copy.bytes)) continue;
+		if (copy.read) continue;
 
 		log.Write(String("FAILED ").Append(copy.source).Append(": cannot be read here; not an installation folder"));
 
@@ -219,7 +245,7 @@ Int Tolvane::RunFirstInstance(UninstallSystem &system, const Options &options)
 	log.Write(String("relocated to ").Append(folder));
 	log = InstallLog();
 
-	if (!system.StartProgram(Path::Join(folder, "uninstall.exe"), parameters, folder)) return EXIT_FAILED;
+	if (!system.StartProgram(Path::Join(folder, UninstallerName), parameters, folder)) return EXIT_FAILED;
 
 	system.WriteRunOnce(String("removeTempFiles").Append(String::FromInt(system.GetTickCount())), CleanupCommand(folder));
 
@@ -237,11 +263,11 @@ void Tolvane::RunRemovalInstance(UninstallSystem &system, const String &commandL
 
 	if (options.logFile != 0) log.Open(options.logFile, true);
 
-	RemovalList	 list;
+	ScriptContents	 script;
 
-	if (!ReadRemovalList("uninstall.xml", list))
+	if (!ReadUninstallScript(ScriptName, script))
 	{
-		log.Write("FAILED uninstall.xml: no uninstall script");
+		log.Write(String("FAILED ").Append(ScriptName).Append(": no uninstall script"));
 
 		return;
 	}
@@ -265,21 +291,18 @@ void Tolvane::RunRemovalInstance(UninstallSystem &system, const String &commandL
 			InstallLog	&log;
 	} remover(log);
 
-	Tolvane::RunRemoval(list, remover);
+	Tolvane::RunRemoval(script.removal, remover);
 
-	for (const String &key : list.registryKeys)
+	for (const String &key : script.removal.registryKeys)
 	{
 		String	 name = UninstallEntryName(key);
 
 		if (name != 0) log.Write(String(system.DeleteUninstallEntry(name) ? "unregistered " : "kept ").Append(key));
 	}
 
-	String	 application = ReadScriptApplication("uninstall.xml");
-	String	 version     = ReadScriptVersion("uninstall.xml");
-
 	log.Write("done");
 
-	if (!options.silent) system.ShowMessage(ReportText(application, version), UninstallerCaption(application), BOX_OK, ICON_EXCLAMATION);
+	if (!options.silent) system.ShowMessage(ReportText(script.application, script.version), UninstallerCaption(script.application), BOX_OK, ICON_EXCLAMATION);
 
-	File("uninstall.xml").Delete();
+	File(ScriptName).Delete();
 }

@@ -11,6 +11,7 @@
 #include <smooth.h>
 
 #include "command_line.h"
+#include "registry_backup.h"
 
 namespace Tolvane
 {
@@ -49,6 +50,11 @@ namespace Tolvane
 			virtual smooth::Int	 GetProcessId() = 0;
 			// The temporary folder, ending with a separator.
 			virtual smooth::String	 GetTempDirectory() = 0;
+			// The working folder's full path.
+			virtual smooth::String	 GetWorkingFolder() = 0;
+			// Makes a product's entry in the list of installed programs what
+			// snapshot holds (taking back an unfinished installation run).
+			virtual bool		 RestoreRegistration(const smooth::String &name, const RegistrySnapshot &snapshot) = 0;
 	};
 
 	// The running system's implementation (Windows builds only).
@@ -78,7 +84,9 @@ namespace Tolvane
 	// The first instance in the current working folder: the installation
 	// folder. Started elsewhere (from the list of installed programs, say),
 	// it finds the installation folder from its own place in it and works
-	// there. Silent (/S): no question, and the copy shows no report; /LOG=
+	// there. An installation run that did not finish there (a journal left
+	// behind) is taken back first, and the user told so in one message.
+	// Silent (/S): no question, and the copy shows no report; /LOG=
 	// goes on to the copy. Returns EXIT_OK once the copy runs (or after No),
 	// EXIT_NO_SCRIPT when there is no installation to remove here and
 	// EXIT_FAILED when the copy could not be made or started.

@@ -1,4 +1,5 @@
 #include "uninstaller.h"
+#include "run_transaction.h"
 #include "test_support.h"
 #include "uninstall_script.h"
 
@@ -108,6 +109,13 @@ namespace
 			UnsignedInt GetTickCount() override	{ return 1234; }
 			Int GetProcessId() override		{ return 4242; }
 			String GetTempDirectory() override	{ return temp; }
+			String GetWorkingFolder() override	{ return String::FromUTF8(std::filesystem::current_path().u8string()); }
+			bool RestoreRegistration(const String &name, const Tolvane::RegistrySnapshot &snapshot) override
+			{
+				calls.push_back("restore registration " + name.ToUTF8() + (snapshot.exists ? " (exists)" : " (none)"));
+
+				return true;
+			}
 	};
 
 	String InstalledUninstallerName() { return Path::Join("uninstall", "uninstall.exe"); }
@@ -237,5 +245,35 @@ namespace
 		EXPECT_TRUE(system.calls.empty());
 		EXPECT_TRUE(File("uninstall.xml").Exists());
 		EXPECT_TRUE(File(Path::Join(install, "user.txt")).Exists());
+	}
+
+	// An installation run killed in the folder: its journal is taken back
+	// before the script is read, and the user hears of it once.
+	TEST_F(UninstallerRun, AnUnfinishedInstallationRunIsTakenBackFirst)
+	{
+		String	 backup = Tolvane::BackupOf(install);
+
+		Directory(backup).Create();
+		Write("new.txt", "written by the killed run");
+		Write(Path::Join(Path::Join(Path::Join("uninstall", "run"), "backup"), "1"), "app");
+		File("app.txt").Delete();
+		Write(Path::Join(Path::Join(Path::Join("uninstall", "run"), "backup"), "2"), Tolvane::EncodeRegistrySnapshot({}));
+
+		std::string	 journal = "journal 1\n" + Tolvane::EncodeJournalRecord({ Tolvane::JournalRecord::Kind::Target, install, backup });
+
+		journal += Tolvane::EncodeJournalRecord({ Tolvane::JournalRecord::Kind::File, Path::Join(install, "new.txt"), "" });
+		journal += Tolvane::EncodeJournalRecord({ Tolvane::JournalRecord::Kind::Saved, Path::Join(install, "app.txt"), Path::Join(backup, "1") });
+		journal += Tolvane::EncodeJournalRecord({ Tolvane::JournalRecord::Kind::Registry, "App", Path::Join(backup, "2") });
+		Write(Path::Join(Path::Join("uninstall", "run"), "journal.txt"), journal);
+
+		system.answers = { 0, 7 };
+
+		EXPECT_EQ(0, Tolvane::RunFirstInstance(system, Tolvane::Options()));
+		EXPECT_EQ((std::vector<std::string>{ "restore registration App (none)",
+						     "message App Uninstaller: " + Tolvane::UnfinishedRunText(install, 0).ToUTF8() + " 0/32515",
+						     "message App Uninstaller: " + Tolvane::QuestionText("App", "1.0").ToUTF8() + " 4/32514" }), system.calls);
+		EXPECT_FALSE(File("new.txt").Exists());
+		EXPECT_EQ("app", scratch.Read(Path::Join("install", "app.txt")));
+		EXPECT_FALSE(Directory(Tolvane::RunFolderOf(install)).Exists());
 	}
 }

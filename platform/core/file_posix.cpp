@@ -288,6 +288,11 @@ smooth::Int smooth::File::Copy(const File &destination) const
 
 	close(in);
 
+	// The copy keeps the file's times, as the Windows copy does: a file
+	// kept aside and put back must be the file that was there.
+	struct timespec times[2] = { st.st_atim, st.st_mtim };
+
+	if (ok && futimens(out, times) != 0) { Native::RecordRuntimeError(); ok = false; }
 	if (close(out) != 0 && ok) { Native::RecordRuntimeError(); ok = false; }
 	if (ok && rename(temporary.c_str(), to.c_str()) != 0) { Native::RecordRuntimeError(); ok = false; }
 

@@ -34,14 +34,13 @@ namespace ZBK
 	// "unknown status" for a value outside the enumeration. Never null.
 	const char	*StatusText(Status status);
 
-	// Decides whether an entry name may become a path below a folder: a
-	// relative path of non-empty components separated by '/' or '\' (one
-	// trailing separator allowed, for a folder entry), none of them "." or
-	// "..", no ':' or control character anywhere, no drive letter, no
-	// "\\?\", "\\.\" or UNC prefix, no absolute path, and no component that
-	// is a reserved device name (CON, PRN, AUX, NUL, COM1-COM9, LPT1-LPT9, in
-	// any case, with or without an extension or trailing dots or spaces).
-	// The writer and every extracting program use this one rule.
+	// Decides whether an entry name may become a path below a folder: the
+	// rule of IsSafePathName (safe_name.h), with one trailing separator
+	// allowed for a folder entry. A relative path of non-empty components,
+	// none ending with '.' or ' ' and none a device name, without ':', '*',
+	// '?', '"', '<', '>', '|' or control characters. The writer, every
+	// extracting program, the installer (for the folders a script names)
+	// and the bundle use this one rule.
 	bool		 IsSafeName(const String &name);
 
 	// The name with every '\' replaced by '/': an entry's identity.

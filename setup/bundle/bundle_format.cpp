@@ -1,5 +1,7 @@
 #include "bundle_format.h"
 
+#include <safe_name.h>
+
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
@@ -27,34 +29,6 @@ namespace Tolvane
 		bool IsSeparator(char c) { return c == '/' || c == '\\'; }
 
 		char Upper(char c) { return c >= 'a' && c <= 'z' ? char(c - 'a' + 'A') : c; }
-
-		// Windows opens a device for these base names in any folder, also
-		// with an extension ("nul.txt") and with trailing blanks ("CON ").
-		bool IsDeviceName(const char *component, size_t size)
-		{
-			size_t base = 0;
-
-			while (base < size && component[base] != '.') base++;
-			while (base > 0 && component[base - 1] == ' ') base--;
-
-			char upper[8] = {};
-
-			if (base < 3 || base > 7) return false;
-
-			for (size_t i = 0; i < base; i++) upper[i] = Upper(component[i]);
-
-			for (const char *fixed : {"CON", "PRN", "AUX", "NUL", "CONIN$", "CONOUT$"})
-				if (strcmp(upper, fixed) == 0) return true;
-
-			if (memcmp(upper, "COM", 3) != 0 && memcmp(upper, "LPT", 3) != 0) return false;
-
-			// The name parser takes the superscript digits 1-3 (UTF-8 C2 B9,
-			// C2 B2, C2 B3) for digits too.
-			if (base == 4) return upper[3] >= '1' && upper[3] <= '9';
-
-			return base == 5 && uint8_t(upper[3]) == 0xC2 &&
-			       (uint8_t(upper[4]) == 0xB9 || uint8_t(upper[4]) == 0xB2 || uint8_t(upper[4]) == 0xB3);
-		}
 
 		// Strict UTF-8: no overlong forms, no surrogates, nothing past U+10FFFF.
 		bool IsUtf8(const uint8_t *text, size_t size)
@@ -207,34 +181,13 @@ namespace Tolvane
 
 	bool IsSafeBundleName(const char *name, size_t size)
 	{
+		/* The table holds UTF-8; the rule itself is the archive's, without
+		 * folder entries: a bundle lists files only.
+		 */
 		if (size == 0 || size > kBundleMaxNameBytes) return false;
 		if (!IsUtf8(reinterpret_cast<const uint8_t *>(name), size)) return false;
 
-		for (size_t i = 0; i < size; i++)
-		{
-			const uint8_t c = uint8_t(name[i]);
-
-			if (c < 0x20 || c == 0x7F || strchr(":*?\"<>|", c) != nullptr) return false;
-		}
-
-		for (size_t start = 0; start <= size;)
-		{
-			size_t end = start;
-
-			while (end < size && !IsSeparator(name[end])) end++;
-
-			const char  *component = name + start;
-			const size_t length    = end - start;
-
-			// Empty (leading, trailing or doubled separator), ".", ".." and
-			// anything Windows trims at its end ("a.", "b ", "...").
-			if (length == 0 || component[length - 1] == '.' || component[length - 1] == ' ') return false;
-			if (IsDeviceName(component, length)) return false;
-
-			start = end + 1;
-		}
-
-		return true;
+		return ZBK::IsSafePathName(name, size, false);
 	}
 
 	// ---- encoding --------------------------------------------------------------

@@ -99,13 +99,10 @@ namespace Tolvane
 	// ---- names --------------------------------------------------------------
 
 	// Whether an entry name may become a path below the folder the stub
-	// unpacks into: valid UTF-8 of 1 to kBundleMaxNameBytes bytes;
-	// components separated by '/' or '\', none empty (so no leading,
-	// trailing or doubled separator), none "." or "..", none ending with '.'
-	// or ' ' (Windows would silently drop those), none a device name (CON,
-	// PRN, AUX, NUL, COM1-9, LPT1-9, also with an extension); no control
-	// character and none of : * ? " < > | anywhere (':' also rules out drive
-	// letters and alternate streams).
+	// unpacks into: valid UTF-8 of 1 to kBundleMaxNameBytes bytes that
+	// passes the archive's rule for names (ZBK::IsSafePathName in
+	// setup/archive/safe_name.h) with no trailing separator, as a bundle
+	// lists files only.
 	bool IsSafeBundleName(const char *name, size_t size);
 
 	// ---- the table and the trailer -----------------------------------------

@@ -247,18 +247,16 @@ TEST(BundleFormat, DamageIsFoundAndNamed)
 	}
 }
 
+// The rule itself is the archive's and is tested with it; here what the
+// bundle adds (UTF-8, its length limit, files only) and that it applies.
 TEST(BundleFormat, NamesMustStayInsideTheFolder)
 {
-	const char *safe[] = {"setup.exe", "data/a.bin", "data\\b.bin", "\xC3\xBCnic\xC3\xB6" "de/\xD1\x84\xD0\xB0\xD0\xB9\xD0\xBB.txt", ".hidden",
-	                      "a..b", "com10", "console.txt", "nul_x", "LPT0", "x\xF0\x9F\x98\x80"};
-	for (const char *name : safe) EXPECT_TRUE(IsSafeBundleName(name, strlen(name))) << name;
-	EXPECT_TRUE(IsSafeBundleName(std::string(kBundleMaxNameBytes, 'n').data(), kBundleMaxNameBytes));
+	const std::string safe[] = {"setup.exe", "data/a.bin", "data\\b.bin", "\xC3\xBCnic\xC3\xB6" "de/\xD1\x84\xD0\xB0\xD0\xB9\xD0\xBB.txt",
+	                            "x\xF0\x9F\x98\x80", "n", std::string(kBundleMaxNameBytes, 'n')};
+	for (const std::string &name : safe) EXPECT_TRUE(IsSafeBundleName(name.data(), name.size())) << name;
 
-	const std::string unsafe[] = {"", "../x", "a/../b", "..", ".", "./a", "a/.", "/abs", "\\abs", "\\\\server\\share\\x", "C:/x", "C:x",
-	                              "a//b", "a/", "a\\", "a:b", "con", "CON.txt", "nul.tar.gz", "Aux ", "COM1", "lpt9.log", "COM\xC2\xB9",
-	                              "lpt\xC2\xB2.x", "a\x01" "b", std::string("a\0b", 3), "a\x7F", "a\tb", "x?", "a*", "a\"", "<a", "a>", "a|b",
-	                              "a.", "a ", "dir./x", "...", "\xC0\xAF", "\xED\xA0\x80", "\xF4\x90\x80\x80", "a\xC3", "\x80",
-	                              std::string(kBundleMaxNameBytes + 1, 'n')};
+	const std::string unsafe[] = {"", std::string(kBundleMaxNameBytes + 1, 'n'), "\xC0\xAF", "\xED\xA0\x80", "\xF4\x90\x80\x80", "a\xC3", "\x80",
+	                              "a/", "a\\", "../x", "C:x", "con", "COM\xC2\xB9", "a.", "x?y", "a\x01" "b", std::string("a\0b", 3)};
 	for (const std::string &name : unsafe) EXPECT_FALSE(IsSafeBundleName(name.data(), name.size())) << name;
 }
 

@@ -1,4 +1,7 @@
 #include "configuration.h"
+#include "script_layout.h"
+
+#include <installed_layout.h>
 
 using namespace smooth;
 using smooth::XML::Node;
@@ -44,35 +47,14 @@ namespace
 		font = GUI::Font(*face, Int(size->ToInt()), Int(weight->ToInt()), style, GUI::Color(UnsignedInt(color->ToInt()), 0));
 	}
 
-	struct DialogFields
-	{
-		const char	*id;
-		bool		 Tolvane::Configuration::*flag;
-		String		 Tolvane::Configuration::*title;
-		String		 Tolvane::Configuration::*text;
-		const char	*extraChild;
-		String		 Tolvane::Configuration::*extra;
-	};
-
-	// In the order in which a dialog's id is compared.
-	const DialogFields dialogFields[] = {
-		{ "intro",	  &Tolvane::Configuration::showIntro,	   &Tolvane::Configuration::introTitle,	       &Tolvane::Configuration::introText,	  nullptr,	 nullptr },
-		{ "license",	  &Tolvane::Configuration::showLicense,	   &Tolvane::Configuration::licenseTitle,      &Tolvane::Configuration::licenseText,	  "licensefile", &Tolvane::Configuration::licenseFile },
-		{ "directory",	  &Tolvane::Configuration::showDirectory,  &Tolvane::Configuration::directoryTitle,    &Tolvane::Configuration::directoryText,	  "defaultdir",	 &Tolvane::Configuration::defaultDir },
-		{ "components",	  &Tolvane::Configuration::showComponents, &Tolvane::Configuration::componentsTitle,   &Tolvane::Configuration::componentsText,	  nullptr,	 nullptr },
-		{ "links",	  &Tolvane::Configuration::showLinks,	   &Tolvane::Configuration::linksTitle,	       &Tolvane::Configuration::linksText,	  nullptr,	 nullptr },
-		{ "summary",	  &Tolvane::Configuration::showSummary,	   &Tolvane::Configuration::summaryTitle,      &Tolvane::Configuration::summaryText,	  nullptr,	 nullptr },
-		{ "installation", nullptr,				   &Tolvane::Configuration::installationTitle, &Tolvane::Configuration::installationText, nullptr,	 nullptr },
-		{ "finish",	  &Tolvane::Configuration::showFinish,	   &Tolvane::Configuration::finishTitle,       &Tolvane::Configuration::finishText,	  nullptr,	 nullptr },
-		{ "reboot",	  &Tolvane::Configuration::showReboot,	   &Tolvane::Configuration::rebootTitle,       &Tolvane::Configuration::rebootText,	  nullptr,	 nullptr },
-	};
-
-	// Page numbers 1 to 8 in dialogFields (the installation dialog has no number).
-	const DialogFields *PageFields(Int page)
+	// The dialog of a page number 1 to 8.
+	const Tolvane::ScriptLayout::Dialog *PageDialog(Int page)
 	{
 		if (page < Tolvane::PAGE_INTRO || page > Tolvane::PAGE_REBOOT) return nullptr;
 
-		return &dialogFields[page <= Tolvane::PAGE_SUMMARY ? page - 1 : page];
+		for (const auto &dialog : Tolvane::ScriptLayout::Dialogs) if (dialog.page == page) return &dialog;
+
+		return nullptr;
 	}
 
 	const String emptyText;
@@ -100,7 +82,7 @@ Tolvane::Configuration::~Configuration()
 
 Int Tolvane::Configuration::Load()
 {
-	return LoadFile("setup.xml");
+	return LoadFile(ScriptLayout::FileName);
 }
 
 Int Tolvane::Configuration::LoadFile(const String &fileName)
@@ -117,19 +99,13 @@ Int Tolvane::Configuration::LoadFile(const String &fileName)
 
 	// The sections are read in a fixed order, whatever their order in the file;
 	// only the first section of each name counts.
-	if (Node *setup = root->GetNodeByName("setup"))
+	if (Node *setup = root->GetNodeByName(ScriptLayout::Sections[ScriptLayout::SectionSetup]))
 	{
-		static const struct { const char *name; bool Configuration::*field; } switches[] = {
-			{ "background",		&Configuration::background },
-			{ "displayAppName",	&Configuration::displayAppName },
-			{ "displayAppVersion",	&Configuration::displayAppVersion },
-			{ "displayCompanyName",	&Configuration::displayCompanyName } };
-
 		for (Int i = 0; i < setup->GetNOfNodes(); i++)
 		{
 			Node	*node = setup->GetNthNode(i);
 
-			for (const auto &entry : switches)
+			for (const ScriptLayout::Switch &entry : ScriptLayout::Switches)
 			{
 				if (node->GetName() != entry.name) continue;
 
@@ -138,7 +114,7 @@ Int Tolvane::Configuration::LoadFile(const String &fileName)
 		}
 	}
 
-	if (Node *application = root->GetNodeByName("application"))
+	if (Node *application = root->GetNodeByName(ScriptLayout::Sections[ScriptLayout::SectionApplication]))
 	{
 		for (Int i = 0; i < application->GetNOfNodes(); i++)
 		{
@@ -152,7 +128,7 @@ Int Tolvane::Configuration::LoadFile(const String &fileName)
 		}
 	}
 
-	if (Node *uninstall = root->GetNodeByName("uninstall"))
+	if (Node *uninstall = root->GetNodeByName(ScriptLayout::Sections[ScriptLayout::SectionUninstall]))
 	{
 		if (const String *value = AttributeText(uninstall, "createLog")) createLog = IsTrue(*value);
 
@@ -164,7 +140,7 @@ Int Tolvane::Configuration::LoadFile(const String &fileName)
 		}
 	}
 
-	if (Node *dialogs = root->GetNodeByName("dialogs"))
+	if (Node *dialogs = root->GetNodeByName(ScriptLayout::Sections[ScriptLayout::SectionDialogs]))
 	{
 		for (Int i = 0; i < dialogs->GetNOfNodes(); i++)
 		{
@@ -175,18 +151,18 @@ Int Tolvane::Configuration::LoadFile(const String &fileName)
 
 			if (node->GetName() != "dialog" || id == nullptr || title == nullptr || text == nullptr) continue;
 
-			for (const DialogFields &fields : dialogFields)
+			for (const ScriptLayout::Dialog &dialog : ScriptLayout::Dialogs)
 			{
-				if (*id != fields.id) continue;
+				if (*id != dialog.id) continue;
 
-				if (fields.flag != nullptr) this->*fields.flag = true;
+				if (dialog.shown != nullptr) this->*dialog.shown = true;
 
-				this->*fields.title = title->GetContent();
-				this->*fields.text  = text->GetContent();
+				this->*dialog.title = title->GetContent();
+				this->*dialog.text  = text->GetContent();
 
-				if (fields.extraChild != nullptr)
+				if (dialog.extraChild != nullptr)
 				{
-					if (Node *extra = node->GetNodeByName(fields.extraChild)) this->*fields.extra = extra->GetContent();
+					if (Node *extra = node->GetNodeByName(dialog.extraChild)) this->*dialog.extra = extra->GetContent();
 				}
 
 				break;
@@ -194,7 +170,7 @@ Int Tolvane::Configuration::LoadFile(const String &fileName)
 		}
 	}
 
-	if (Node *section = root->GetNodeByName("components"))
+	if (Node *section = root->GetNodeByName(ScriptLayout::Sections[ScriptLayout::SectionComponents]))
 	{
 		for (Int i = 0; i < section->GetNOfNodes(); i++)
 		{
@@ -219,14 +195,14 @@ Int Tolvane::Configuration::LoadFile(const String &fileName)
 
 				if	(name == "archive") component->SetArchive(child->GetContent());
 				else if (name == "text")    component->SetDescription(child->GetContent());
-				else if (name == "file" && child->GetContent() == "smooth.dll") copySmoothDll = true;
+				else if (name == "file" && child->GetContent() == Layout::LibraryName) copySmoothDll = true;
 			}
 
 			components.Add(component);
 		}
 	}
 
-	if (Node *section = root->GetNodeByName("links"))
+	if (Node *section = root->GetNodeByName(ScriptLayout::Sections[ScriptLayout::SectionLinks]))
 	{
 		for (Int i = 0; i < section->GetNOfNodes(); i++)
 		{
@@ -234,10 +210,9 @@ Int Tolvane::Configuration::LoadFile(const String &fileName)
 			const String	&kind  = group->GetName();
 			Int		 type  = 0;
 
-			if	(kind == "desktop")	type = LINK_DESKTOP;
-			else if (kind == "startmenu")	type = LINK_STARTMENU;
-			else if (kind == "quicklaunch")	type = LINK_QUICKLAUNCH;
-			else				continue;
+			for (const ScriptLayout::LinkGroup &known : ScriptLayout::LinkGroups) if (kind == known.name) type = known.type;
+
+			if (type == 0) continue;
 
 			// One shared folder name, whichever kind of group carries it.
 			if (const String *value = AttributeText(group, "subdir")) startMenuSubdir = *value;
@@ -266,21 +241,21 @@ Int Tolvane::Configuration::LoadFile(const String &fileName)
 
 bool Tolvane::Configuration::IsPageEnabled(Int page) const
 {
-	const DialogFields	*fields = PageFields(page);
+	const ScriptLayout::Dialog	*dialog = PageDialog(page);
 
-	return fields != nullptr && this->*fields->flag;
+	return dialog != nullptr && this->*dialog->shown;
 }
 
 const String &Tolvane::Configuration::GetPageTitle(Int page) const
 {
-	const DialogFields	*fields = PageFields(page);
+	const ScriptLayout::Dialog	*dialog = PageDialog(page);
 
-	return fields != nullptr ? this->*fields->title : emptyText;
+	return dialog != nullptr ? this->*dialog->title : emptyText;
 }
 
 const String &Tolvane::Configuration::GetPageText(Int page) const
 {
-	const DialogFields	*fields = PageFields(page);
+	const ScriptLayout::Dialog	*dialog = PageDialog(page);
 
-	return fields != nullptr ? this->*fields->text : emptyText;
+	return dialog != nullptr ? this->*dialog->text : emptyText;
 }

@@ -150,7 +150,9 @@ TEST_F(ConfigurationTest, Rules)
 	  "<dialogs><dialog id=\"installation\"><title>Installing</title><text>Wait</text></dialog></dialogs>",
 	  [](const Configuration &c) {
 		EXPECT_TRUE(c.installationTitle == "Installing"); EXPECT_TRUE(c.installationText == "Wait");
-		for (Int p = 1; p <= 8; p++) EXPECT_FALSE(c.IsPageEnabled(p)); } },
+		for (Int p = 1; p <= 8; p++) EXPECT_FALSE(c.IsPageEnabled(p));
+		// It has no page number: no number reaches it.
+		for (Int p = -1; p <= 9; p++) EXPECT_TRUE(c.GetPageTitle(p) != "Installing" && c.GetPageText(p) != "Wait") << p; } },
 
 	{ "every page id sets its own flag, title and text",
 	  "<dialogs><dialog id=\"intro\"><title>t1</title><text>x1</text></dialog><dialog id=\"license\"><title>t2</title><text>x2</text></dialog>"

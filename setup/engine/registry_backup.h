@@ -25,6 +25,8 @@ namespace Tolvane
 		bool				 exists = false;
 		std::vector<RegistryValue>	 values;
 
+		bool operator ==(const RegistrySnapshot &other) const { return exists == other.exists && values == other.values; }
+
 		// The text of a value of type 1 (REG_SZ) or 2 (REG_EXPAND_SZ) named
 		// name (case-insensitive), without its terminator; empty when there
 		// is none.

@@ -1,6 +1,20 @@
 #include "uninstall_script.h"
 
+#include "installed_layout.h"
+
 using namespace smooth;
+
+namespace
+{
+	// The script's elements, as the writer makes them and the readers look
+	// for them.
+	const char *const ScriptElement		= "UninstallScript";
+	const char *const ApplicationElement	= "application";
+	const char *const VersionElement	= "version";
+	const char *const DirectoryElement	= "directory";
+	const char *const FileElement		= "file";
+	const char *const RegistryElement	= "registry";
+}
 
 Tolvane::UninstallScript::UninstallScript(const String &application, const String &version)
 {
@@ -8,12 +22,12 @@ Tolvane::UninstallScript::UninstallScript(const String &application, const Strin
 	 * root first, so a script outlives nothing it points into.
 	 */
 	document = new XML::Document();
-	root	 = new XML::Node("UninstallScript", String());
+	root	 = new XML::Node(ScriptElement, String());
 
 	document->SetRootNode(root);
 
-	root->AddNode("application", application);
-	root->AddNode("version", version);
+	root->AddNode(ApplicationElement, application);
+	root->AddNode(VersionElement, version);
 }
 
 Tolvane::UninstallScript::~UninstallScript()
@@ -24,30 +38,27 @@ Tolvane::UninstallScript::~UninstallScript()
 
 void Tolvane::UninstallScript::RecordDirectory(const String &path)
 {
-	root->AddNode("directory", path);
+	root->AddNode(DirectoryElement, path);
 }
 
 void Tolvane::UninstallScript::RecordFile(const String &path)
 {
-	root->AddNode("file", path);
+	root->AddNode(FileElement, path);
 }
 
 void Tolvane::UninstallScript::RecordRegistryKey(const String &key)
 {
-	root->AddNode("registry", key);
+	root->AddNode(RegistryElement, key);
 }
 
 namespace Tolvane
 {
-	const char *const UninstallKeyPath = "HKEY_LOCAL_MACHINE\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\";
+	const char *const UninstallKeyPath = Layout::UninstallEntryPrefix;
 }
 
 String Tolvane::UninstallEntryKey(const String &name)
 {
-	String	 path = UninstallKeyPath;
-	Int	 hive = path.Find("\\");
-
-	return path.Tail(path.Length() - hive - 1).Append(name);
+	return String(Layout::UninstallKey).Append("\\").Append(name);
 }
 
 String Tolvane::UninstallEntryName(const String &key)
@@ -74,33 +85,6 @@ Int Tolvane::UninstallScript::Save(const String &fileName) const
 
 namespace
 {
-	String ReadRootChild(const String &fileName, const char *name)
-	{
-		XML::Document	 document;
-
-		if (document.LoadFile(fileName) != Success() || document.GetRootNode() == nullptr) return String();
-
-		/* A script written by hand or by an older installer may lack the
-		 * element: that is an empty name, not a failure.
-		 */
-		XML::Node	*node = document.GetRootNode()->GetNodeByName(name);
-
-		return node != nullptr ? node->GetContent() : String();
-	}
-}
-
-String Tolvane::ReadScriptApplication(const String &fileName)
-{
-	return ReadRootChild(fileName, "application");
-}
-
-String Tolvane::ReadScriptVersion(const String &fileName)
-{
-	return ReadRootChild(fileName, "version");
-}
-
-namespace
-{
 	Tolvane::RemovalList ListOf(const XML::Node *root)
 	{
 		Tolvane::RemovalList	 list;
@@ -109,12 +93,33 @@ namespace
 		{
 			XML::Node	*node = root->GetNthNode(i);
 
-			if	(node->GetName() == "file")	 list.files.push_back(node->GetContent());
-			else if (node->GetName() == "directory") list.folders.push_back(node->GetContent());
-			else if (node->GetName() == "registry")	 list.registryKeys.push_back(node->GetContent());
+			if	(node->GetName() == FileElement)	list.files.push_back(node->GetContent());
+			else if (node->GetName() == DirectoryElement)	list.folders.push_back(node->GetContent());
+			else if (node->GetName() == RegistryElement)	list.registryKeys.push_back(node->GetContent());
 		}
 
 		return list;
+	}
+
+	/* A script written by hand or by an older installer may lack the name or
+	 * the version: that is an empty text, not a failure.
+	 */
+	String ChildContent(const XML::Node *root, const char *name)
+	{
+		XML::Node	*node = root->GetNodeByName(name);
+
+		return node != nullptr ? node->GetContent() : String();
+	}
+
+	bool ReadRoot(const XML::Node *root, Tolvane::ScriptContents &contents)
+	{
+		if (root == nullptr) return false;
+
+		contents.application = ChildContent(root, ApplicationElement);
+		contents.version     = ChildContent(root, VersionElement);
+		contents.removal     = ListOf(root);
+
+		return true;
 	}
 }
 
@@ -123,17 +128,32 @@ Tolvane::RemovalList Tolvane::GetRemovalList(const UninstallScript &script)
 	return ListOf(script.GetRootNode());
 }
 
-bool Tolvane::ReadRemovalList(const String &fileName, RemovalList &list)
+bool Tolvane::ReadUninstallScript(const String &fileName, ScriptContents &contents)
 {
-	list = RemovalList();
-
 	XML::Document	 document;
 
-	if (document.LoadFile(fileName) != Success() || document.GetRootNode() == nullptr) return false;
+	contents = ScriptContents();
 
-	list = ListOf(document.GetRootNode());
+	return document.LoadFile(fileName) == Success() && ReadRoot(document.GetRootNode(), contents);
+}
 
-	return true;
+bool Tolvane::ParseUninstallScript(const std::string &bytes, ScriptContents &contents)
+{
+	XML::Document	 document;
+
+	contents = ScriptContents();
+
+	return document.ParseMemory(bytes.data(), Int64(bytes.size())) == Success() && ReadRoot(document.GetRootNode(), contents);
+}
+
+bool Tolvane::ReadRemovalList(const String &fileName, RemovalList &list)
+{
+	ScriptContents	 contents;
+	bool		 loaded = ReadUninstallScript(fileName, contents);
+
+	list = contents.removal;
+
+	return loaded;
 }
 
 bool Tolvane::Remover::RemoveFile(const String &path)

@@ -10,6 +10,7 @@
 
 #include <smooth.h>
 
+#include <string>
 #include <vector>
 
 namespace Tolvane
@@ -44,14 +45,8 @@ namespace Tolvane
 			smooth::XML::Node *root;
 	};
 
-	// The application name or version a saved script names: the content of
-	// the root's first "application" / "version" child. Empty when the file
-	// cannot be loaded or has no such child.
-	smooth::String	 ReadScriptApplication(const smooth::String &fileName);
-	smooth::String	 ReadScriptVersion(const smooth::String &fileName);
-
 	// The machine's list of installed programs, as a "registry" entry
-	// starts: "HKEY_LOCAL_MACHINE\Software\Microsoft\Windows\CurrentVersion\Uninstall\".
+	// starts: Layout::UninstallEntryPrefix (installed_layout.h).
 	extern const char *const UninstallKeyPath;
 
 	// The key of entry name below the local machine's hive, as the registry
@@ -74,9 +69,27 @@ namespace Tolvane
 	// saving it).
 	RemovalList	 GetRemovalList(const UninstallScript &script);
 
-	// Reads the root's direct "file", "directory" and "registry" children in
-	// document order; every other child is skipped. false, with the list empty, when
-	// the script cannot be loaded.
+	// Everything a saved script says: the application's name and version
+	// (the content of the root's first "application" / "version" child,
+	// empty when there is none) and the root's direct "file", "directory"
+	// and "registry" children in document order; every other child is
+	// skipped.
+	struct ScriptContents
+	{
+		smooth::String	 application;
+		smooth::String	 version;
+		RemovalList	 removal;
+	};
+
+	// Loads fileName once and reads all of it. false, with contents empty,
+	// when the script cannot be loaded (missing, unreadable, not well-formed
+	// XML, no root element).
+	bool		 ReadUninstallScript(const smooth::String &fileName, ScriptContents &contents);
+
+	// The same from the bytes of a script file already read into memory.
+	bool		 ParseUninstallScript(const std::string &bytes, ScriptContents &contents);
+
+	// Only the removal list of ReadUninstallScript.
 	bool		 ReadRemovalList(const smooth::String &fileName, RemovalList &list);
 
 	// Deletes files and removes folders for the removal walk; the default

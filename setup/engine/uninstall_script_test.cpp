@@ -1,4 +1,5 @@
 #include "engine_test_support.h"
+#include "installed_layout.h"
 
 #include <gtest/gtest.h>
 
@@ -24,26 +25,33 @@ namespace
 			EXPECT_EQ(Error(), script.Save(scratch.Path("no such folder/uninstall.xml")));
 		}
 
-		EXPECT_EQ("Pebble Ünïcode Ωμέγα", Tolvane::ReadScriptApplication(scratch.Path("uninstall.xml")).ToUTF8());
-		EXPECT_EQ("2.5 beta", Tolvane::ReadScriptVersion(scratch.Path("uninstall.xml")).ToUTF8());
+		Tolvane::ScriptContents	 contents;
+
+		ASSERT_TRUE(Tolvane::ReadUninstallScript(scratch.Path("uninstall.xml"), contents));
+		EXPECT_EQ("Pebble Ünïcode Ωμέγα", contents.application.ToUTF8());
+		EXPECT_EQ("2.5 beta", contents.version.ToUTF8());
+		EXPECT_EQ((std::vector<String>{ "C:\\App\\bin/readme.txt", "C:\\App\\bin/readme.txt" }), contents.removal.files) << "paths as stored, never merged";
+		EXPECT_EQ((std::vector<String>{ "C:\\App" }), contents.removal.folders);
 
 		Tolvane::RemovalList	 list;
 
 		ASSERT_TRUE(Tolvane::ReadRemovalList(scratch.Path("uninstall.xml"), list));
-		EXPECT_EQ((std::vector<String>{ "C:\\App\\bin/readme.txt", "C:\\App\\bin/readme.txt" }), list.files) << "paths as stored, never merged";
-		EXPECT_EQ((std::vector<String>{ "C:\\App" }), list.folders);
+		EXPECT_EQ(contents.removal.files, list.files);
+		EXPECT_EQ(contents.removal.folders, list.folders);
 	}
 
 	TEST(UninstallScript, ReadersAcceptWhatTheyDoNotKnow)
 	{
 		smooth_test::ScratchFolder	 scratch;
 
-		struct { const char *name, *xml, *application, *version; size_t files, folders; bool loads; } cases[] = {
-			{ "plain", "<UninstallScript><application>A</application><version>1</version><file>f</file></UninstallScript>", "A", "1", 1, 0, true },
-			{ "no application or version", "<UninstallScript><directory>d</directory><file>f</file></UninstallScript>", "", "", 1, 1, true },
-			{ "unknown elements skipped", "<Other><registry>k</registry><file>f<x>nested</x></file><directory>d</directory><file>g</file></Other>", "", "", 2, 1, true },
-			{ "not XML", "<UninstallScript><file>f</UninstallScript>", "", "", 0, 0, false },
-			{ "missing", nullptr, "", "", 0, 0, false },
+		struct { const char *name, *xml, *application, *version; size_t files, folders, keys; bool loads; } cases[] = {
+			{ "plain", "<UninstallScript><application>A</application><version>1</version><file>f</file></UninstallScript>", "A", "1", 1, 0, 0, true },
+			{ "no application or version", "<UninstallScript><directory>d</directory><file>f</file></UninstallScript>", "", "", 1, 1, 0, true },
+			{ "unknown elements skipped", "<Other><registry>k</registry><file>f<x>nested</x></file><directory>d</directory><file>g</file></Other>", "", "", 2, 1, 1, true },
+			{ "the first name and version count", "\xEF\xBB\xBF<UninstallScript>\r\n<version>2</version><application>B</application>\r\n<application>C</application><version>3</version></UninstallScript>", "B", "2", 0, 0, 0, true },
+			{ "not XML", "<UninstallScript><file>f</UninstallScript>", "", "", 0, 0, 0, false },
+			{ "empty", "", "", "", 0, 0, 0, false },
+			{ "missing", nullptr, "", "", 0, 0, 0, false },
 		};
 
 		for (const auto &c : cases)
@@ -52,13 +60,28 @@ namespace
 
 			if (c.xml != nullptr) scratch.Write(c.name, c.xml);
 
+			// From the file, and from its bytes as the uninstaller holds them.
+			for (bool inMemory : { false, true })
+			{
+				Tolvane::ScriptContents	 contents;
+
+				contents.application = "stale";
+				contents.removal.files = { "stale" };
+
+				bool	 loaded = inMemory ? Tolvane::ParseUninstallScript(c.xml != nullptr ? c.xml : "", contents) : Tolvane::ReadUninstallScript(path, contents);
+
+				EXPECT_EQ(c.loads, loaded) << c.name << inMemory;
+				EXPECT_EQ(c.application, contents.application.ToUTF8()) << c.name << inMemory;
+				EXPECT_EQ(c.version, contents.version.ToUTF8()) << c.name << inMemory;
+				EXPECT_EQ(c.files, contents.removal.files.size()) << c.name << inMemory;
+				EXPECT_EQ(c.folders, contents.removal.folders.size()) << c.name << inMemory;
+				EXPECT_EQ(c.keys, contents.removal.registryKeys.size()) << c.name << inMemory;
+			}
+
 			Tolvane::RemovalList	 list;
 
-			EXPECT_EQ(c.application, Tolvane::ReadScriptApplication(path).ToUTF8()) << c.name;
-			EXPECT_EQ(c.version, Tolvane::ReadScriptVersion(path).ToUTF8()) << c.name;
 			EXPECT_EQ(c.loads, Tolvane::ReadRemovalList(path, list)) << c.name;
 			EXPECT_EQ(c.files, list.files.size()) << c.name;
-			EXPECT_EQ(c.folders, list.folders.size()) << c.name;
 		}
 	}
 
@@ -123,5 +146,23 @@ namespace
 
 		ASSERT_TRUE(Tolvane::ReadRemovalList(scratch.Path("s.xml"), list));
 		EXPECT_EQ((std::vector<String>{ String::FromUTF8(root + "X") }), list.registryKeys);
+	}
+
+	TEST(InstalledLayout, JoinedNamesFollowTheirParts)
+	{
+		using namespace Tolvane::Layout;
+
+		const struct { const char *joined, *expected; } cases[] = {
+			{ UninstallerEntry,	 "uninstall/uninstall.exe" },
+			{ ScriptEntry,		 "uninstall/uninstall.xml" },
+			{ UninstallLibraryEntry, "uninstall/smooth.dll" },
+			{ UninstallKeyFull,	 "HKEY_LOCAL_MACHINE\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall" },
+			{ UninstallEntryPrefix,	 "HKEY_LOCAL_MACHINE\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\" },
+			{ Tolvane::UninstallKeyPath, UninstallEntryPrefix },
+		};
+
+		for (const auto &c : cases) EXPECT_STREQ(c.expected, c.joined);
+
+		EXPECT_EQ("Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\App", Tolvane::UninstallEntryKey("App").ToUTF8());
 	}
 }

@@ -4,6 +4,8 @@
 
 #include <bundle_writer.h>
 #include <configuration.h>
+#include <installed_layout.h>
+#include <script_layout.h>
 #include <zbk_tool.h>
 
 #include <algorithm>
@@ -13,6 +15,7 @@
 #include <system_error>
 
 using namespace smooth;
+using namespace Tolvane::Layout;
 
 namespace fs = std::filesystem;
 
@@ -96,7 +99,7 @@ namespace
 	{
 		std::vector<ArchiveInput>	 inputs;
 		XML::Document			 document;
-		XML::Node			*components = document.LoadFile(script) == Success() && document.GetRootNode() != nullptr ? document.GetRootNode()->GetNodeByName("components") : nullptr;
+		XML::Node			*components = document.LoadFile(script) == Success() && document.GetRootNode() != nullptr ? document.GetRootNode()->GetNodeByName(Tolvane::ScriptLayout::Sections[Tolvane::ScriptLayout::SectionComponents]) : nullptr;
 
 		for (Int i = 0; components != nullptr && i < components->GetNOfNodes(); i++)
 		{
@@ -243,9 +246,9 @@ namespace
 
 			if (int(i) == uninstallerArchive)
 			{
-				String	 uninstaller = line.sign ? FromFs(signedUninstaller) : Path::Join(line.programs, "uninstall.exe");
+				String	 uninstaller = line.sign ? FromFs(signedUninstaller) : Path::Join(line.programs, UninstallerName);
 
-				if (!Zbk({ "add", FromFs(target), "--as", "uninstall/uninstall.exe", uninstaller }, console)) return Stop(console, archive.name.ToUTF8() + ": cannot add the uninstaller");
+				if (!Zbk({ "add", FromFs(target), "--as", UninstallerEntry, uninstaller }, console)) return Stop(console, archive.name.ToUTF8() + ": cannot add the uninstaller");
 			}
 
 			console.out("packed " + archive.name.ToUTF8() + " from " + archive.source.ToUTF8() + (int(i) == uninstallerArchive ? " and the uninstaller" : "") + "\n");
@@ -276,7 +279,7 @@ namespace
 
 	bool Builder::CopyScriptFiles()
 	{
-		if (!CopyInput("setup.xml", "script")) return false;
+		if (!CopyInput(Tolvane::ScriptLayout::FileName, "script")) return false;
 		if (config.logo.Length() > 0 && !CopyInput(config.logo, "logo")) return false;
 		if (config.licenseFile.Length() > 0 && config.licenseFile != "nolicense" && !CopyInput(config.licenseFile, "licence file")) return false;
 
@@ -363,14 +366,14 @@ namespace
 
 	int Builder::Run()
 	{
-		String	 script = Path::Join(line.dir, "setup.xml");
+		String	 script = Path::Join(line.dir, Tolvane::ScriptLayout::FileName);
 
 		config.LoadFile(script);
 		archives = ReadArchiveInputs(script);
 
 		// The uninstaller goes with the program when the installation keeps
 		// the log it reads.
-		if (config.createLog && File(Path::Join(line.programs, "uninstall.exe")).Exists())
+		if (config.createLog && File(Path::Join(line.programs, UninstallerName)).Exists())
 		{
 			for (int pass = 0; pass < 2 && uninstallerArchive < 0; pass++)
 			{
@@ -382,18 +385,18 @@ namespace
 
 			String	 found, source;
 
-			if (uninstallerArchive >= 0 && LocateName(line.dir, archives[uninstallerArchive].source, true, source) && LocateName(source, "uninstall/uninstall.exe", false, found)) uninstallerArchive = -1;
+			if (uninstallerArchive >= 0 && LocateName(line.dir, archives[uninstallerArchive].source, true, source) && LocateName(source, UninstallerEntry, false, found)) uninstallerArchive = -1;
 		}
 
 		CheckOptions	 options;
 
-		if (uninstallerArchive >= 0) options.extraEntries.push_back({ archives[uninstallerArchive].name, "uninstall/uninstall.exe" });
+		if (uninstallerArchive >= 0) options.extraEntries.push_back({ archives[uninstallerArchive].name, UninstallerEntry });
 
 		std::vector<Diagnostic>	 diagnostics = CheckScript(line.dir, options);
 
 		for (const Diagnostic &diagnostic : diagnostics) console.out(FormatDiagnostic(diagnostic) + "\n");
 
-		if (HasErrors(diagnostics)) return Fail(console, line.dir.ToUTF8() + "/setup.xml has errors: nothing was built");
+		if (HasErrors(diagnostics)) return Fail(console, line.dir.ToUTF8() + "/" + Tolvane::ScriptLayout::FileName + " has errors: nothing was built");
 		if (!MayReplace()) return ExitFailure;
 
 		std::error_code	 error;
@@ -404,10 +407,10 @@ namespace
 
 		if (error) return Fail(console, partial.u8string() + ": cannot create (" + error.message() + ")");
 
-		signedUninstaller = fs::u8path(partial.u8string() + "-uninstall.exe");
+		signedUninstaller = fs::u8path(partial.u8string() + "-" + UninstallerName);
 
-		bool	 ok = Program("setup.exe", partial / "setup.exe") && Program("smooth.dll", partial / "smooth.dll") &&
-			      (uninstallerArchive < 0 || !line.sign || Program("uninstall.exe", signedUninstaller)) &&
+		bool	 ok = Program("setup.exe", partial / "setup.exe") && Program(LibraryName, partial / LibraryName) &&
+			      (uninstallerArchive < 0 || !line.sign || Program(UninstallerName, signedUninstaller)) &&
 			      PackArchives() && CopyScriptFiles();
 
 		fs::remove(signedUninstaller, error);
@@ -499,7 +502,7 @@ int Tolvane::Tool::RunBuild(const std::vector<String> &arguments, Console &conso
 	}
 
 	if (line.dir.Length() == 0 || line.out.Length() == 0) return UsageError(console, "build: needs a product folder and -o OUT");
-	if (line.programs.Length() == 0) return UsageError(console, "build: needs --programs FOLDER, the folder of setup.exe, smooth.dll and uninstall.exe");
+	if (line.programs.Length() == 0) return UsageError(console, std::string("build: needs --programs FOLDER, the folder of setup.exe, ") + LibraryName + " and " + UninstallerName);
 
 	line.sign = line.signing.certificate.Length() > 0 || line.signing.key.Length() > 0;
 

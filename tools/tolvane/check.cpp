@@ -2,6 +2,8 @@
 
 #include <archive.h>
 #include <configuration.h>
+#include <installed_layout.h>
+#include <script_layout.h>
 
 #include <pugixml.hpp>
 
@@ -17,17 +19,23 @@ namespace
 	using namespace smooth;
 	using namespace Tolvane::Tool;
 
-	const char	*ScriptName = "setup.xml";
+	namespace ScriptLayout = Tolvane::ScriptLayout;
+	namespace Installed = Tolvane::Layout;
 
-	// The sections in the order the loader reads them.
-	const char	*sections[] = { "setup", "application", "uninstall", "dialogs", "components", "links" };
-	const char	*SectionOrder = "setup, application, uninstall, dialogs, components, links";
+	const char	*ScriptName = ScriptLayout::FileName;
 
-	// Dialog ids in the loader's order, with the further child each reads.
-	const struct { const char *id; const char *extra; } dialogs[] = {
-		{ "intro", nullptr }, { "license", "licensefile" }, { "directory", "defaultdir" }, { "components", nullptr },
-		{ "links", nullptr }, { "summary", nullptr }, { "installation", nullptr }, { "finish", nullptr }, { "reboot", nullptr } };
-	const char	*DialogIds = "intro, license, directory, components, links, summary, installation, finish, reboot";
+	// "a, b, c" of the names in a layout table, for messages.
+	template <typename Table, typename Name> std::string NameList(const Table &table, Name name)
+	{
+		std::string	 list;
+
+		for (const auto &entry : table) list += (list.empty() ? "" : ", ") + std::string(name(entry));
+
+		return list;
+	}
+
+	std::string SectionOrder()	{ return NameList(ScriptLayout::Sections, [](const char *section) { return section; }); }
+	std::string DialogIds()		{ return NameList(ScriptLayout::Dialogs, [](const ScriptLayout::Dialog &dialog) { return dialog.id; }); }
 
 	const char	*fontAttributes[] = { "font", "size", "color", "weight", "italic", "underline" };
 
@@ -460,14 +468,13 @@ namespace
 
 	void Checker::CheckSetup(pugi::xml_node section)
 	{
-		static const char	*switches[] = { "background", "displayAppName", "displayAppVersion", "displayCompanyName" };
 		std::set<std::string>	 seen;
 
 		for (pugi::xml_node node : section.children())
 		{
 			if (node.type() != pugi::node_element) continue;
 
-			if (std::none_of(std::begin(switches), std::end(switches), [&](const char *name) { return strcmp(name, node.name()) == 0; }))
+			if (std::none_of(std::begin(ScriptLayout::Switches), std::end(ScriptLayout::Switches), [&](const ScriptLayout::Switch &known) { return strcmp(known.name, node.name()) == 0; }))
 			{
 				Warning(At(node), "unknown element " + Tag(node.name()) + " in <setup> is ignored");
 
@@ -571,7 +578,7 @@ namespace
 			const char		*extra = nullptr;
 			bool			 known = false;
 
-			for (const auto &dialog : dialogs) if (id && strcmp(id.value(), dialog.id) == 0) { known = true; extra = dialog.extra; }
+			for (const ScriptLayout::Dialog &dialog : ScriptLayout::Dialogs) if (id && strcmp(id.value(), dialog.id) == 0) { known = true; extra = dialog.extraChild; }
 
 			std::string	 missing;
 
@@ -580,7 +587,7 @@ namespace
 			if (!node.child("text"))  missing += std::string(missing.empty() ? "" : ", ") + "<text>";
 
 			if (!missing.empty())	Error(At(node), "dialog without " + missing + " is ignored, and its page with it");
-			else if (!known)	Error(At(id), "unknown dialog id " + Quote(id.value()) + " is ignored (the ids are " + DialogIds + ")");
+			else if (!known)	Error(At(id), "unknown dialog id " + Quote(id.value()) + " is ignored (the ids are " + DialogIds() + ")");
 			else if (!ids.insert(id.value()).second) Warning(At(node), "repeated dialog " + Quote(id.value()) + ": it replaces the earlier one");
 
 			std::set<std::string>	 seen;
@@ -655,7 +662,7 @@ namespace
 
 				if (name == "archive") archive = child;
 
-				if (name == "file" && Content(child) != "smooth.dll") Warning(At(child), "<file> " + Quote(Content(child)) + " has no effect: only smooth.dll is copied");
+				if (name == "file" && Content(child) != Installed::LibraryName) Warning(At(child), "<file> " + Quote(Content(child)) + " has no effect: only " + Installed::LibraryName + " is copied");
 			}
 
 			if (!archive || Content(archive).empty()) Error(At(node), "component" + (info.id.empty() ? std::string() : " " + Quote(info.id)) + " has no archive: it installs nothing");
@@ -722,9 +729,9 @@ namespace
 		{
 			if (group.type() != pugi::node_element) continue;
 
-			std::string	 kind = group.name();
+			auto	 kind = std::find_if(std::begin(ScriptLayout::LinkGroups), std::end(ScriptLayout::LinkGroups), [&](const ScriptLayout::LinkGroup &known) { return strcmp(known.name, group.name()) == 0; });
 
-			if (kind != "startmenu" && kind != "desktop" && kind != "quicklaunch") { Warning(At(group), "unknown element " + Tag(group.name()) + " in <links> is ignored"); continue; }
+			if (kind == std::end(ScriptLayout::LinkGroups)) { Warning(At(group), "unknown element " + Tag(group.name()) + " in <links> is ignored"); continue; }
 
 			CheckAttributes(group, { "subdir" });
 			CheckContainer(group);
@@ -732,7 +739,7 @@ namespace
 			// One Start-menu folder for all links, set by whichever group names one last.
 			if (pugi::xml_attribute subdir = group.attribute("subdir"))
 			{
-				if (kind != "startmenu") Warning(At(subdir), "'subdir' on " + Tag(group.name()) + " sets the folder of the Start-menu links, not of these");
+				if (kind->type != Tolvane::LINK_STARTMENU) Warning(At(subdir), "'subdir' on " + Tag(group.name()) + " sets the folder of the Start-menu links, not of these");
 
 				if (folder && strcmp(folder.value(), subdir.value()) != 0) Warning(At(subdir), "'subdir' " + Quote(subdir.value()) + " replaces " + Quote(folder.value()) + " as the folder of every Start-menu link");
 
@@ -833,7 +840,7 @@ namespace
 
 		config.LoadFile(script);
 
-		pugi::xml_node	 first[6];
+		pugi::xml_node	 first[ScriptLayout::SectionCount];
 		int		 latest = -1;
 
 		for (pugi::xml_node node : root.children())
@@ -842,38 +849,40 @@ namespace
 
 			if (node.type() != pugi::node_element) continue;
 
-			int	 index = int(std::find_if(std::begin(sections), std::end(sections), [&](const char *name) { return strcmp(name, node.name()) == 0; }) - std::begin(sections));
+			const auto	&sections = ScriptLayout::Sections;
+			int		 index	  = int(std::find_if(std::begin(sections), std::end(sections), [&](const char *name) { return strcmp(name, node.name()) == 0; }) - std::begin(sections));
 
-			if (index == 6)		{ Warning(At(node), "unknown section " + Tag(node.name()) + " is ignored (the sections are " + SectionOrder + ")"); continue; }
+			if (index == ScriptLayout::SectionCount) { Warning(At(node), "unknown section " + Tag(node.name()) + " is ignored (the sections are " + SectionOrder() + ")"); continue; }
 			if (first[index])	{ Warning(At(node), "repeated section " + Tag(node.name()) + " is ignored: only the first one counts"); continue; }
 
 			first[index] = node;
 
-			if (index < latest) Warning(At(node), "section " + Tag(node.name()) + " after " + Tag(sections[latest]) + ": the installer reads the sections in the order " + SectionOrder);
+			if (index < latest) Warning(At(node), "section " + Tag(node.name()) + " after " + Tag(sections[latest]) + ": the installer reads the sections in the order " + SectionOrder());
 
 			latest = std::max(latest, index);
 		}
 
-		for (int index = 0; index < 6; index++)
+		for (int index = 0; index < ScriptLayout::SectionCount; index++)
 		{
 			if (!first[index]) continue;
 
-			if (index != 2) CheckAttributes(first[index], {});
+			// Only <uninstall> has an attribute of its own, checked with it.
+			if (index != ScriptLayout::SectionUninstall) CheckAttributes(first[index], {});
 
 			CheckContainer(first[index]);
 		}
 
-		if (first[0]) CheckSetup(first[0]);
-		if (first[1]) CheckApplication(first[1]);
-		if (first[2]) CheckUninstall(first[2]);
-		if (first[3]) CheckDialogs(first[3]);
-		if (first[4]) CheckComponents(first[4]);
+		if (first[ScriptLayout::SectionSetup])	     CheckSetup(first[ScriptLayout::SectionSetup]);
+		if (first[ScriptLayout::SectionApplication]) CheckApplication(first[ScriptLayout::SectionApplication]);
+		if (first[ScriptLayout::SectionUninstall])   CheckUninstall(first[ScriptLayout::SectionUninstall]);
+		if (first[ScriptLayout::SectionDialogs])     CheckDialogs(first[ScriptLayout::SectionDialogs]);
+		if (first[ScriptLayout::SectionComponents])  CheckComponents(first[ScriptLayout::SectionComponents]);
 
 		// What every installation writes besides the archives' files.
-		if (config.copySmoothDll) installed[L"SMOOTH.DLL"].insert(-1);
-		if (config.createLog)	  installed[L"UNINSTALL/UNINSTALL.XML"].insert(-1), installed[L"UNINSTALL"].insert(-1);
+		if (config.copySmoothDll) installed[PathKey(Installed::LibraryName)].insert(-1);
+		if (config.createLog)	  installed[PathKey(Installed::ScriptEntry)].insert(-1), installed[PathKey(Installed::UninstallFolder)].insert(-1);
 
-		if (first[5]) CheckLinks(first[5]);
+		if (first[ScriptLayout::SectionLinks]) CheckLinks(first[ScriptLayout::SectionLinks]);
 
 		return found;
 	}

@@ -26,6 +26,8 @@ namespace smooth
 			Int		 Move(const File &destination) const;
 			// Moves onto destination, replacing it in one step when it exists.
 			Int		 Replace(const File &destination) const;
+			// Copies onto destination (replaced in one step when it exists),
+			// bytes and last-write time.
 			Int		 Copy(const File &destination) const;
 			Int		 Delete() const;
 			// Sets the file's length to size bytes: what lies beyond goes, a
