@@ -247,6 +247,26 @@ namespace ZBK
 		return true;
 	}
 
+	bool Archive::ExtractEntry(Int n, const String &destination)
+	{
+		Chunk *owner = n >= 0 && n < Int(entries.size()) ? entries[n].owner : nullptr;
+
+		// A queued addition belongs to the chunk without a stream, which
+		// reports it as not listed (yet).
+		if (owner == nullptr) return Fail(Status::NotListed);
+
+		readAhead->Request(chunks, owner->position, fileName);
+
+		// The entry is the first record of its name in its chunk (the index
+		// lists no name twice), which is the record the name finds.
+		if (!owner->ExtractRecord(owner->FindRecord(entries[n].name), destination)) return Fail(owner->GetLastStatus(), owner->GetLastSystemError());
+
+		lastStatus = Status::Ok;
+		lastSystemError = 0;
+
+		return true;
+	}
+
 	Int64 Archive::KeyOf(std::string_view name) const
 	{
 		return keyOf.Find(name, [this](Int64 key) { const Entry *entry = EntryOf(key); return entry != nullptr ? entry->name : std::string_view(); });

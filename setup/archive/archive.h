@@ -81,6 +81,21 @@ namespace ZBK
 			// DiskFull (the last two with the system's error).
 			bool		 ExtractFile(const String &name, const String &destination);
 
+			// Extracts the entry at position n of the index to destination, for
+			// a caller that turns entry names into paths itself (an installation
+			// records every folder it makes): that caller owns the name's check
+			// (IsSafeName) and the folders. The name plays no part here, so it is
+			// not checked, and no folder is created: the destination's folder
+			// must exist, and a folder entry succeeds when destination is an
+			// existing folder, writing nothing. Saves the lookup by name, too.
+			// false, with the destination as ExtractFile leaves it, when n is
+			// outside the index or a queued addition, the archive was rewritten
+			// in place, the chunk is damaged, destination is empty, or the target
+			// cannot be written (its folder missing included). GetLastStatus():
+			// NotListed, Damaged, WriteRefused (with the system's error, except
+			// for a folder entry whose folder is missing) or DiskFull.
+			bool		 ExtractEntry(Int n, const String &destination);
+
 			// Status of the last Open or ExtractFile call (Ok after a success, and
 			// for a new object). Other calls leave it as it is.
 			Status		 GetLastStatus() const	{ return lastStatus; }
@@ -135,7 +150,9 @@ namespace ZBK
 
 			// Progress in thousandths of each extraction or write: 0 first, never
 			// falling, never above 1000, 1000 last (a failed one stops short of
-			// 1000). Folder entries report nothing.
+			// 1000). Folder entries report nothing. Takes plain functions and
+			// any std::function<void(Int)>, which carries its own context (the
+			// object whose bar it drives); called on the extracting thread.
 			smooth::Signal<Int>	 onProgress;
 		private:
 			void		 AddChunk(Chunk *chunk);

@@ -133,6 +133,82 @@ TEST(ArchiveStatus, ExtractionTellsWhyItFailed)
 	}
 }
 
+// Extraction by position for a caller that makes paths of names itself:
+// the name is not looked at and no folder is made, so what the caller did
+// not prepare fails as a write.
+TEST(ArchiveStatus, ExtractEntryLeavesNamesAndFoldersToItsCaller)
+{
+	std::string payload = Compress("helloworld");
+	std::string corrupt = payload;
+
+	corrupt[payload.size() / 2] ^= 0x55;
+
+	std::string archive = "ZBK" + ChunkBytes({ { "a.txt", 5 }, { "../up.txt", 5 }, { "f/", 0 } }, payload);
+
+	struct Case
+	{
+		const char	*what;
+		std::string	 archive;
+		Int		 n;
+		std::function<String(const Workspace &)> destination;
+		Status		 status;
+		bool		 systemError;
+		const char	*content;	// what the destination holds after a success
+	};
+
+	auto fresh  = [](const Workspace &s) { return s.Path("out"); };
+	auto folder = [](const Workspace &s) { smooth::Directory(s.Path("made")).Create(); return s.Path("made/"); };
+
+	const Case cases[] = {
+		{ "a file", archive, 0, fresh, Status::Ok, false, "hello" },
+		{ "a name no caller should take: only the destination counts", archive, 1, fresh, Status::Ok, false, "world" },
+		{ "a folder entry onto a folder the caller made", archive, 2, folder, Status::Ok, false, nullptr },
+		{ "the destination's folder is missing", archive, 0, [](const Workspace &s) { return s.Path("none/out"); }, Status::WriteRefused, true, nullptr },
+		{ "a folder entry whose folder is missing", archive, 2, [](const Workspace &s) { return s.Path("none/"); }, Status::WriteRefused, false, nullptr },
+		{ "no destination", archive, 0, [](const Workspace &) { return String(); }, Status::WriteRefused, false, nullptr },
+		{ "one past the last entry", archive, 3, fresh, Status::NotListed, false, nullptr },
+		{ "a negative position", archive, -1, fresh, Status::NotListed, false, nullptr },
+		{ "corrupt payload", "ZBK" + ChunkBytes({ { "a.txt", 5 }, { "b.txt", 5 } }, corrupt), 1, fresh, Status::Damaged, false, nullptr },
+	};
+
+	for (const Case &c : cases)
+	{
+		SCOPED_TRACE(c.what);
+
+		Workspace space;
+
+		space.folder.Write("in.zbk", c.archive);
+
+		String destination = c.destination(space);
+		std::vector<String> before = space.Files();
+		std::vector<String> folders = smooth::Directory(space.folder.Root()).GetDirectories();
+		ZBK::Archive reader;
+
+		ASSERT_TRUE(reader.Open(space.Path("in.zbk")));
+
+		ProgressLog progress(reader);
+		bool extracted = reader.ExtractEntry(c.n, destination);
+
+		EXPECT_EQ(c.status == Status::Ok, extracted);
+		EXPECT_EQ(c.status, reader.GetLastStatus());
+		EXPECT_EQ(c.systemError, reader.GetLastSystemError() != 0);
+		EXPECT_EQ(folders, smooth::Directory(space.folder.Root()).GetDirectories()) << "no folder made";
+
+		if (c.content != nullptr)
+		{
+			EXPECT_EQ(c.content, space.Read("out"));
+			EXPECT_TRUE(progress.IsSound());
+		}
+		else
+		{
+			EXPECT_EQ(before, space.Files());
+
+			// A damaged payload is found while the data is written.
+			if (c.status != Status::Damaged) EXPECT_TRUE(progress.values.empty()) << "nothing written, nothing reported";
+		}
+	}
+}
+
 // The status is that of the last call: a success after a failure clears it,
 // and calls other than Open and ExtractFile leave it alone.
 TEST(ArchiveStatus, TheLastCallCounts)
@@ -147,6 +223,9 @@ TEST(ArchiveStatus, TheLastCallCounts)
 	ASSERT_TRUE(archive.AddFile(space.Source("new.txt", "new"), "new.txt"));
 
 	EXPECT_FALSE(archive.ExtractFile("new.txt", space.Path("early.txt")));	// queued, not written yet
+	EXPECT_EQ(Status::NotListed, archive.GetLastStatus());
+	ASSERT_EQ(String("new.txt"), archive.GetFileName(2));
+	EXPECT_FALSE(archive.ExtractEntry(2, space.Path("early.txt")));
 	EXPECT_EQ(Status::NotListed, archive.GetLastStatus());
 	EXPECT_FALSE(archive.AddFile(space.Path("new.txt"), "../bad.txt"));
 	EXPECT_EQ(Status::NotListed, archive.GetLastStatus());
@@ -164,6 +243,13 @@ TEST(ArchiveStatus, TheLastCallCounts)
 	ASSERT_TRUE(archive.RemoveFile("a.txt"));
 	ASSERT_TRUE(archive.Write(String()));
 	ASSERT_FALSE(archive.ExtractFile("c.txt", space.Path("c.txt")));
+	EXPECT_EQ(Status::NotListed, archive.GetLastStatus());
+	Int listed = 0;
+
+	while (listed < archive.GetNumberOfFiles() && archive.GetFileName(listed) != "c.txt") listed++;
+
+	ASSERT_LT(listed, archive.GetNumberOfFiles());
+	EXPECT_FALSE(archive.ExtractEntry(listed, space.Path("c.txt")));
 	EXPECT_EQ(Status::NotListed, archive.GetLastStatus());
 	EXPECT_FALSE(space.Exists("c.txt"));
 

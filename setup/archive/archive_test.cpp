@@ -633,3 +633,35 @@ TEST(ArchivePaths, NonAsciiArchiveSourceAndTargetPaths)
 
 	ZBK::CloseArchive(archive);
 }
+
+// The data is written beside the target under a short name of its own, so a
+// file name as long as file systems allow (255 characters) extracts, and one
+// character more fails as the system refuses it, leaving nothing behind.
+TEST(ArchivePaths, TheLongestFileNameTheSystemAllows)
+{
+	Workspace space;
+
+	BuildArchive(space, "in.zbk", { { "a.txt", "long" } });
+
+	ZBK::Archive archive;
+
+	ASSERT_TRUE(archive.Open(space.Path("in.zbk")));
+
+	for (size_t length : { size_t(255), size_t(256) })
+	{
+		for (bool byName : { true, false })
+		{
+			SCOPED_TRACE(std::to_string(length) + (byName ? " by name" : " by position"));
+
+			String name = String(std::string(length, byName ? 'n' : 'p').c_str());
+			bool extracted = byName ? archive.ExtractFile("a.txt", space.Path(name)) : archive.ExtractEntry(0, space.Path(name));
+
+			EXPECT_EQ(length == 255, extracted);
+
+			if (extracted) EXPECT_EQ("long", space.Read(name));
+			else	       EXPECT_EQ(ZBK::Status::WriteRefused, archive.GetLastStatus());
+		}
+	}
+
+	EXPECT_EQ(4u, space.Files().size()) << "the archive, its source and the two files, nothing else";
+}

@@ -130,7 +130,12 @@ namespace ZBK
 
 	Int Chunk::FindRecord(const String &name) const
 	{
-		return Int(recordOf.Find(name.ToUTF8(), [this](Int64 r) { return NameOf(r); }));
+		return FindRecord(name.ToUTF8());
+	}
+
+	Int Chunk::FindRecord(std::string_view name) const
+	{
+		return Int(recordOf.Find(name, [this](Int64 r) { return NameOf(r); }));
 	}
 
 	Int Chunk::GetNumberOfFiles() const
@@ -323,6 +328,16 @@ namespace ZBK
 		return reader.EndsExactly() ? Status::Ok : Status::Damaged;
 	}
 
+	bool Chunk::CanExtract()
+	{
+		if (damaged) return Fail(Status::Damaged);
+
+		// Without its private folder the chunk has no cache to decode into.
+		if (tempFolder == 0) return Fail(Status::WriteRefused);
+
+		return true;
+	}
+
 	bool Chunk::ExtractFile(const String &name, const String &destination)
 	{
 		lastStatus = Status::Ok;
@@ -336,10 +351,7 @@ namespace ZBK
 
 		if (record < 0)		return Fail(Status::NotListed);
 		if (!IsSafeName(name))	return Fail(Status::UnsafeName);
-		if (damaged)		return Fail(Status::Damaged);
-
-		// Without its private folder the chunk has no cache to decode into.
-		if (tempFolder == 0)	return Fail(Status::WriteRefused);
+		if (!CanExtract())	return false;
 
 		String target = destination == 0 ? name : destination;
 
@@ -352,13 +364,45 @@ namespace ZBK
 
 		if (CreateParentFolder(target) != Success()) return WriteFailed();
 
-		lastReported = 0;
-		onProgress.Emit(0);
+		return ExtractTo(record, target);
+	}
 
+	bool Chunk::ExtractRecord(Int record, const String &destination)
+	{
+		lastStatus = Status::Ok;
+		lastSystemError = 0;
+
+		if (stream == nullptr || record < 0 || record >= NameCount()) return Fail(Status::NotListed);
+		if (!CanExtract())					      return false;
+		if (destination == 0)					      return Fail(Status::WriteRefused);
+
+		// The caller made the folder, as it makes every folder; this only
+		// confirms it is there.
+		std::string_view name = NameOf(record);
+
+		if ((!name.empty() && name.back() == '/') || Path::EndsWithSeparator(destination))
+		{
+			String folder = Path::EndsWithSeparator(destination) ? destination.Head(destination.Length() - 1) : destination;
+
+			return Directory(folder).Exists() || Fail(Status::WriteRefused);
+		}
+
+		return ExtractTo(record, destination);
+	}
+
+	bool Chunk::ExtractTo(Int record, const String &target)
+	{
 		// The data goes to a name of its own beside the target and takes the
 		// target's place only when every byte has been checked, so a damaged
-		// payload never leaves a half file or spoils an earlier one.
-		String part = String(target).Append(".").Append(Internal::UniqueSuffix()).Append(".part");
+		// payload never leaves a half file or spoils an earlier one. The name
+		// is short and does not grow with the target's: a target whose name
+		// is as long as the file system allows must still be writable.
+		// A drive-relative "X:name" keeps its drive.
+		Int cut = Path::LastNativeSeparator(target) + 1;
+
+		if (cut == 0 && target.Length() > 2 && target[1] == ':') cut = 2;
+
+		String part = target.Head(cut).Append(".zbk_").Append(Internal::UniqueSuffix()).Append(".part");
 		bool good;
 
 		{
@@ -366,8 +410,13 @@ namespace ZBK
 
 			good = output.GetLastError() == IO_ERROR_OK || WriteFailed();
 
+			// Progress starts with the write: a destination that cannot even be
+			// opened (its folder missing, say) reports nothing.
 			if (good)
 			{
+				lastReported = 0;
+				onProgress.Emit(0);
+
 				if (HasCache()) good = CopyFromCache(record, output);
 				else		good = FillCache(0, 1000, record, &output);
 			}

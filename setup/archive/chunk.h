@@ -75,6 +75,19 @@ namespace ZBK
 			// WriteRefused or DiskFull (the target, its folder or the cache).
 			bool		 ExtractFile(const String &name, const String &destination);
 
+			// Extracts record (0 .. GetNumberOfFiles() - 1) to destination, for a
+			// caller that turns entry names into paths itself and has checked
+			// the name and made the destination's folder: nothing here looks at
+			// the name, and no folder is created. A folder entry writes nothing
+			// and succeeds when destination is an existing folder. Files report
+			// 0, rising values, 1000. false, with the same guarantees for the
+			// destination as ExtractFile, when the chunk has no stream, record is
+			// outside the table, the payload is damaged, destination is empty, or
+			// the target cannot be written (its folder missing included).
+			// GetLastStatus(): NotListed, Damaged, WriteRefused (a missing folder
+			// of a folder entry without a system error) or DiskFull.
+			bool		 ExtractRecord(Int record, const String &destination);
+
 			// Cause of the last failed ExtractFile, FillCache or Write (Ok after
 			// a success), and the system's error behind WriteRefused / DiskFull.
 			Status		 GetLastStatus() const	{ return lastStatus; }
@@ -139,6 +152,12 @@ namespace ZBK
 			bool		 FillCacheAhead(smooth::IO::InStream &input, const std::atomic<bool> &stop) const;
 
 			Int		 FindRecord(const String &name) const;
+			Int		 FindRecord(std::string_view name) const;
+			// What both extractions need once the record is known: an intact
+			// payload and a folder for the cache. Records the cause when false.
+			bool		 CanExtract();
+			// Writes record to target, which is not a folder entry.
+			bool		 ExtractTo(Int record, const String &target);
 			void		 Report(Int value);
 			bool		 CopyFromCache(Int record, smooth::IO::OutStream &target);
 			bool		 StageAdded(Int64 &payloadSize);

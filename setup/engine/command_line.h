@@ -6,6 +6,7 @@
 //                 option it takes the rest of the line, spaces and all;
 //                 elsewhere a folder with spaces is quoted: /D="C:\My Apps\X"
 //   /LOG=FILE     a UTF-8 log of every step, path and failure
+//   /ALLOWDOWNGRADE  install over a newer registered version (setup.exe only)
 //   /?            what the options are
 //
 // Option names are not case-sensitive. A value may be quoted as a whole
@@ -21,12 +22,16 @@ namespace Tolvane
 	const smooth::Int EXIT_FAILED		= 1;	// something failed during the run
 	const smooth::Int EXIT_REFUSED		= 2;	// an option was refused (unknown, or without a value)
 	const smooth::Int EXIT_NO_SCRIPT	= 3;	// no setup script (setup.exe) / uninstall script (uninstall.exe)
+	const smooth::Int EXIT_OTHER_PRODUCT	= 4;	// the target folder holds another product's installation (setup.exe)
+	const smooth::Int EXIT_DOWNGRADE	= 5;	// a newer version is installed (setup.exe, without /ALLOWDOWNGRADE)
+	const smooth::Int EXIT_ELSEWHERE	= 6;	// the product is installed in another folder (setup.exe)
 
 	struct Options
 	{
 		bool		 silent	   = false;
 		bool		 help	   = false;
 		bool		 hasTarget = false;
+		bool		 allowDowngrade = false;
 		smooth::String	 target;
 		smooth::String	 logFile;
 		// Why the command line was refused; empty when it was not.
@@ -34,7 +39,8 @@ namespace Tolvane
 	};
 
 	// Parses a command line (without the program's name). allowTarget says
-	// whether /D= is known (setup.exe) or refused (uninstall.exe).
+	// whether /D= and /ALLOWDOWNGRADE are known (setup.exe) or refused
+	// (uninstall.exe).
 	Options		 ParseOptions(const smooth::String &commandLine, bool allowTarget);
 
 	// The text of the /? message of a program.

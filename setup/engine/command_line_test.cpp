@@ -8,7 +8,7 @@ namespace
 {
 	TEST(CommandLine, OptionsOfSetupAndUninstall)
 	{
-		struct { const char *line; bool setup, silent, help, hasTarget; const char *target, *log; bool refused; } cases[] = {
+		struct { const char *line; bool setup, silent, help, hasTarget; const char *target, *log; bool refused; bool downgrade = false; } cases[] = {
 			{ "", true, false, false, false, "", "", false },
 			{ "/S", true, true, false, false, "", "", false },
 			{ "/s /log=C:\\setup.log", true, true, false, false, "", "C:\\setup.log", false },
@@ -26,6 +26,10 @@ namespace
 			{ "/D=", true, false, false, false, "", "", true },
 			{ "/D=C:\\x", false, false, false, false, "", "", true },		// the uninstaller has no target
 			{ "/S", false, true, false, false, "", "", false },
+			{ "/S /allowdowngrade /D=C:\\Old Version", true, true, false, true, "C:\\Old Version", "", false, true },
+			{ "/D=C:\\x /ALLOWDOWNGRADE", true, false, false, true, "C:\\x", "", false, true },	// ends the unquoted folder
+			{ "/ALLOWDOWNGRADES", true, false, false, false, "", "", true },
+			{ "/ALLOWDOWNGRADE", false, false, false, false, "", "", true },	// the uninstaller has nothing to downgrade
 		};
 
 		for (const auto &c : cases)
@@ -41,6 +45,7 @@ namespace
 			EXPECT_EQ(c.help, options.help) << c.line;
 			EXPECT_EQ(c.hasTarget, options.hasTarget) << c.line;
 			EXPECT_EQ(c.target, options.target.ToUTF8()) << c.line;
+			EXPECT_EQ(c.downgrade, options.allowDowngrade) << c.line;
 		}
 	}
 }

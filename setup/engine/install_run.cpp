@@ -6,19 +6,10 @@
 #include <cstring>
 #include <ctime>
 #include <cwctype>
+#include <functional>
 #include <vector>
 
 using namespace smooth;
-
-namespace Tolvane
-{
-	ProgressBar *fileProgressbar = nullptr;
-}
-
-void Tolvane::UpdateFileProgress(int value)
-{
-	if (fileProgressbar != nullptr) fileProgressbar->SetValue(value / 10);
-}
 
 Tolvane::InstallChoices Tolvane::DefaultChoices(const Configuration &config, SystemInterface &system)
 {
@@ -89,19 +80,42 @@ namespace
 		return String(what).Append(" (").Append(code != 0 ? System::System::GetErrorText(code) : String("unknown error")).Append(")");
 	}
 
-	// Names of entries are read through a buffer of this many characters; a
-	// longer name cannot be read and is not installed.
-	const int NameBufferSize = 2048;
+	// The uninstaller's folder below the target, and a file in it.
+	String UninstallFolder(const String &target)
+	{
+		return Join(target, Tolvane::Layout::UninstallFolder);
+	}
+
+	String InUninstallFolder(const String &target, const char *name)
+	{
+		return Join(UninstallFolder(target), name);
+	}
+
+	// A product's key in the machine's list of installed programs, as the
+	// uninstall script records it (registry paths always take '\').
+	String UninstallKey(const String &entry)
+	{
+		return String(Tolvane::Layout::UninstallKeyFull).Append("\\").Append(entry);
+	}
 
 	// Whether an entry name is the uninstaller's place below the target
-	// folder (file names do not tell case apart on Windows).
+	// folder (file names do not tell case apart on Windows); compared in
+	// place, without a copy of the name.
 	bool IsUninstaller(const String &name)
 	{
-		std::wstring	 text = ZBK::NormaliseName(name).WideString();
+		const char	*entry	= Tolvane::Layout::UninstallerEntry;
+		size_t		 length = std::strlen(entry);
 
-		for (wchar_t &c : text) c = towlower(c);
+		if (size_t(name.Length()) != length) return false;
 
-		return text == L"uninstall/uninstall.exe";
+		for (size_t i = 0; i < length; i++)
+		{
+			wchar_t	 c = name[Int(i)];
+
+			if ((c == '\\' ? L'/' : wchar_t(towlower(c))) != wchar_t(entry[i])) return false;
+		}
+
+		return true;
 	}
 
 	String Quoted(const String &text)
@@ -149,6 +163,42 @@ void Tolvane::InstallRun::Note(const String &what, const String &path)
 	if (log != nullptr) log->Write(String(what).Append(" ").Append(path));
 }
 
+bool Tolvane::InstallRun::MakeEntryFolders(UninstallScript &script, const String &folder, const String &name)
+{
+	const std::wstring	&text = name.WideString();
+	size_t			 last = text.find_last_of(L"/\\");
+
+	if (last == std::wstring::npos) return true;
+
+	std::wstring_view	 parent(text.data(), last);
+
+	if (parent == entryFolders) return true;
+
+	/* Every level below folder, parents first: the path of the deepest is
+	 * built once, and each level is a head of it.
+	 */
+	String	 levels = Join(folder, String(std::wstring(parent)));
+	Int	 base	= levels.Length() - Int(last);
+
+	for (Int c = base; c < levels.Length(); c++) if (levels[c] == '/' || levels[c] == '\\') levels[c] = System::System::PathSeparator;
+
+	bool	 made = true;
+
+	for (size_t c = 0; c <= last; c++)
+	{
+		if (text[c] != '/' && text[c] != '\\') continue;
+
+		if (!MakeFolder(script, levels.Head(base + Int(c)))) made = false;
+	}
+
+	// Known only when all of them are there: a level that failed is tried
+	// again for the next entry, as any folder is.
+	if (made) entryFolders.assign(parent);
+	else	  entryFolders.clear();
+
+	return made;
+}
+
 bool Tolvane::InstallRun::MakeFolder(UninstallScript &script, const String &path)
 {
 	if (knownFolders.count(path.WideString()) != 0) return true;
@@ -184,10 +234,10 @@ String Tolvane::InstallRun::GetEntryName(const String &appName)
 
 void Tolvane::InstallRun::Register(const String &scriptFile)
 {
-	String		 uninstaller = Join(Join(target, "uninstall"), "uninstall.exe");
+	String		 uninstaller = InUninstallFolder(target, Tolvane::Layout::UninstallerName);
 	UninstallEntry	 entry;
 	Int64		 scriptSize = File(scriptFile).GetFileSize();
-	Int64		 library    = libraryInstalled ? File(Join(Join(target, "uninstall"), "smooth.dll")).GetFileSize() : 0;
+	Int64		 library    = libraryInstalled ? File(InUninstallFolder(target, Tolvane::Layout::LibraryName)).GetFileSize() : 0;
 	Int64		 bytes	    = installedBytes + (scriptSize > 0 ? scriptSize : 0) + (library > 0 ? library : 0);
 
 	entry.displayName	   = config.appName;
@@ -202,8 +252,8 @@ void Tolvane::InstallRun::Register(const String &scriptFile)
 
 	String	 cause = system.WriteUninstallEntry(GetEntryName(config.appName), entry);
 
-	if (cause != 0) Fail(String(UninstallKeyPath).Append(GetEntryName(config.appName)), cause);
-	else		Note("registered", String(UninstallKeyPath).Append(GetEntryName(config.appName)));
+	if (cause != 0) Fail(UninstallKey(GetEntryName(config.appName)), cause);
+	else		Note("registered", UninstallKey(GetEntryName(config.appName)));
 }
 
 Int Tolvane::InstallRun::Run()
@@ -223,7 +273,7 @@ Int Tolvane::InstallRun::Run()
 	 * entries go first into ours, so the uninstaller removes both.
 	 */
 	RemovalList	 earlier;
-	String		 earlierScript = Join(Join(target, "uninstall"), "uninstall.xml");
+	String		 earlierScript = InUninstallFolder(target, Tolvane::Layout::ScriptName);
 
 	if (ReadRemovalList(earlierScript, earlier))
 	{
@@ -251,8 +301,8 @@ Int Tolvane::InstallRun::Run()
 	{
 		for (Int i = 0; i < config.uninstallFiles.Length(); i++) script.RecordFile(Join(target, config.uninstallFiles.GetNth(i)));
 
-		String	 folder = Join(target, "uninstall");
-		String	 file	= Join(folder, "uninstall.xml");
+		String	 folder = UninstallFolder(target);
+		String	 file	= InUninstallFolder(target, Tolvane::Layout::ScriptName);
 		String	 entry	= GetEntryName(config.appName);
 
 		/* With an uninstaller and a script to drive it, the product goes into
@@ -261,7 +311,7 @@ Int Tolvane::InstallRun::Run()
 		 */
 		bool	 registering = uninstallerInstalled && entry != 0;
 
-		String	 key = String(UninstallKeyPath).Append(entry);
+		String	 key = UninstallKey(entry);
 
 		if (registering && std::find(earlier.registryKeys.begin(), earlier.registryKeys.end(), key) == earlier.registryKeys.end()) script.RecordRegistryKey(key);
 
@@ -273,12 +323,12 @@ Int Tolvane::InstallRun::Run()
 		 */
 		if (registering && libraryInstalled)
 		{
-			String	 library = Join(folder, "smooth.dll");
+			String	 library = InUninstallFolder(target, Tolvane::Layout::LibraryName);
 
 			script.RecordFile(library);
 
-			if (File(Join(target, "smooth.dll")).Copy(File(library)) != Success()) Fail(library, Because("cannot copy the platform library"));
-			else									    Note("file", library);
+			if (File(Join(target, Tolvane::Layout::LibraryName)).Copy(File(library)) != Success()) Fail(library, Because("cannot copy the platform library"));
+			else										   Note("file", library);
 		}
 
 		script.RecordFile(file);
@@ -340,84 +390,67 @@ void Tolvane::InstallRun::InstallComponent(UninstallScript &script, Int index, I
 		MakeFolder(script, folder);
 	}
 
-	ZBK::Archive	*archive = ZBK::OpenArchive(component->archive.Wide());
-
-	/* A file that is not there or not an archive opens as an archive without
-	 * entries; the component then installs nothing, which the user must
-	 * hear about.
-	 */
-	if (ZBK::GetLastStatus(archive) != ZBK::Status::Ok) Fail(component->archive, ZBK::StatusText(ZBK::GetLastStatus(archive)));
-	else						    Note("component", String(component->id).Append(" from ").Append(component->archive));
-
-	std::vector<String>	 names;
-	Int			 count = ZBK::GetNumberOfFiles(archive);
-	std::vector<wchar_t>	 buffer(NameBufferSize);
-
-	for (Int n = 0; n < count; n++)
 	{
-		/* A name that does not fit the buffer is not read at all: the slot
-		 * stays empty and the entry is reported below, never installed under
-		 * whatever the buffer held before.
+		ZBK::Archive	 archive;
+
+		archive.Open(component->archive);
+
+		/* A file that is not there or not an archive opens as an archive
+		 * without entries; the component then installs nothing, which the
+		 * user must hear about.
 		 */
-		if (ZBK::GetFileName(archive, n, buffer.data(), NameBufferSize)) names.push_back(String(buffer.data()));
-		else								 names.push_back(String());
-	}
+		if (archive.GetLastStatus() != ZBK::Status::Ok) Fail(component->archive, ZBK::StatusText(archive.GetLastStatus()));
+		else						Note("component", String(component->id).Append(" from ").Append(component->archive));
 
-	fileProgressbar = &fileBar;
+		// The archive reports thousandths of each extraction; our bar shows
+		// whole percents.
+		archive.onProgress.Connect(std::function<void(Int)>([this](Int value) { fileBar.SetValue(value / 10); }));
 
-	ZBK::SetProgressCallback(archive, &UpdateFileProgress);
-
-	for (Int n = 0; n < count; n++)
-	{
-		const String	&name = names[size_t(n)];
-
-		if (name == 0)
-		{
-			Fail(String(component->archive).Append(": entry ").Append(String::FromInt(n + 1)), String("the entry's name has ").Append(String::FromInt(NameBufferSize)).Append(" characters or more; not installed"));
-
-			continue;
-		}
-
-		/* A hostile name (absolute, a drive, "..", a device, a stream) must not
-		 * become a path at all: no folder for its prefixes, nothing written.
+		/* Entries come folder by folder, so most share their folders with
+		 * the entry before: those exist already and are not walked again.
 		 */
-		if (!ZBK::IsSafeName(name))
+		entryFolders.clear();
+
+		for (Int n = 0; n < archive.GetNumberOfFiles(); n++)
 		{
-			Fail(String(component->archive).Append(": ").Append(name), ZBK::StatusText(ZBK::Status::UnsafeName));
+			String	 name = archive.GetFileName(n);
 
-			continue;
+			/* The run turns the name into paths (its folders and the file), so
+			 * the run checks it, once, before any of them exists; the archive
+			 * writes where it is told. A hostile name (absolute, a drive, "..",
+			 * a device, a stream) must not become a path at all: no folder for
+			 * its prefixes, nothing written.
+			 */
+			if (!ZBK::IsSafeName(name))
+			{
+				Fail(String(component->archive).Append(": ").Append(name), ZBK::StatusText(ZBK::Status::UnsafeName));
+
+				continue;
+			}
+
+			MakeEntryFolders(script, folder, name);
+
+			String	 destination = Join(folder, name);
+
+			script.RecordFile(destination);
+
+			/* A path the system cannot make (too long a name, say) fails here
+			 * like any other write.
+			 */
+			if (!archive.ExtractEntry(n, destination))
+			{
+				Fail(destination, ZBK::StatusText(archive.GetLastStatus()));
+
+				continue;
+			}
+
+			installedBytes += archive.GetFileSize(n);
+
+			Note("file", destination);
+
+			if (component->subdir == "." && IsUninstaller(name)) uninstallerInstalled = true;
 		}
-
-		for (Int c = 0; c < name.Length(); c++)
-		{
-			if (name[c] != '/' && name[c] != '\\') continue;
-
-			String	 prefix = name.Head(c);
-
-			for (Int p = 0; p < prefix.Length(); p++) if (prefix[p] == '/' || prefix[p] == '\\') prefix[p] = System::System::PathSeparator;
-
-			MakeFolder(script, Join(folder, prefix));
-		}
-
-		String	 destination = Join(folder, name);
-
-		script.RecordFile(destination);
-
-		if (!ZBK::ExtractFile(archive, name.Wide(), destination.Wide()))
-		{
-			Fail(destination, ZBK::StatusText(ZBK::GetLastStatus(archive)));
-
-			continue;
-		}
-
-		installedBytes += ZBK::GetFileSize(archive, n);
-
-		Note("file", destination);
-
-		if (component->subdir == "." && IsUninstaller(name)) uninstallerInstalled = true;
 	}
-
-	ZBK::CloseArchive(archive);
 
 	totalBar.SetValue(TotalAfterComponent(index, components, libraryCopies));
 }
@@ -426,7 +459,7 @@ void Tolvane::InstallRun::CopyLibrary(UninstallScript &script, Int components)
 {
 	fileBar.SetValue(0);
 
-	String		 destination = Join(target, "smooth.dll");
+	String		 destination = Join(target, Tolvane::Layout::LibraryName);
 	IO::InStream	 source(IO::STREAM_FILE, librarySource, IO::IS_READ_ONLY);
 	IO::OutStream	 output(IO::STREAM_FILE, destination, IO::OS_REPLACE);
 	Int64		 size = source.Size();

@@ -12,6 +12,7 @@
 
 #include "configuration.h"
 #include "install_log.h"
+#include "installed_layout.h"
 #include "system_interface.h"
 #include "uninstall_script.h"
 
@@ -49,12 +50,6 @@ namespace Tolvane
 			virtual		~ProgressBar() = default;
 			virtual void	 SetValue(smooth::Int percent) = 0;
 	};
-
-	// The bar the archive's extraction progress goes to (set by the run
-	// before each component) and the callback that drives it: value is in
-	// thousandths, the bar shows value / 10.
-	extern ProgressBar *fileProgressbar;
-	void		 UpdateFileProgress(int value);
 
 	// The total bar after component index (counting every component, marked
 	// or not) of components, with libraryCopies (0 or 1) steps still to come:
@@ -109,7 +104,7 @@ namespace Tolvane
 
 			// Where the platform library is copied from: the installer's own
 			// copy in its working folder.
-			smooth::String	 librarySource = "smooth.dll";
+			smooth::String	 librarySource = Layout::LibraryName;
 
 			// The name of a product's entry in the machine's list of installed
 			// programs: its name, the same for every version, so that a newer
@@ -128,6 +123,9 @@ namespace Tolvane
 			// Records a folder when it is new, then creates it; false when it
 			// does not exist afterwards.
 			bool		 MakeFolder(UninstallScript &script, const smooth::String &path);
+			// MakeFolder for every folder level of an entry name below folder,
+			// parents first; false when one of them failed.
+			bool		 MakeEntryFolders(UninstallScript &script, const smooth::String &folder, const smooth::String &name);
 			void		 InstallComponent(UninstallScript &script, smooth::Int index, smooth::Int components, smooth::Int libraryCopies);
 			void		 CopyLibrary(UninstallScript &script, smooth::Int components);
 			void		 Register(const smooth::String &scriptFile);
@@ -146,9 +144,12 @@ namespace Tolvane
 			// archive of thousands of files in a few folders need not ask the
 			// file system about the same folder thousands of times.
 			std::set<std::wstring>	 knownFolders;
+			// The folder part of the last entry name whose folders all exist
+			// (in the current component).
+			std::wstring		 entryFolders;
 			// What the run wrote, for the list of installed programs: the bytes
 			// of every file it installed, and whether the uninstaller is among
-			// them (the entry "uninstall/uninstall.exe" in the target folder).
+			// them (the entry Layout::UninstallerEntry in the target folder).
 			smooth::Int64		 installedBytes = 0;
 			bool			 uninstallerInstalled = false;
 			bool			 libraryInstalled = false;

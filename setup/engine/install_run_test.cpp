@@ -114,6 +114,55 @@ namespace
 		EXPECT_EQ(In(desktop, "App.lnk").ToUTF8() + "|" + In(t, "bin\\x.exe").ToUTF8() + "|" + t.ToUTF8(), system.links[0]);
 	}
 
+	// Entries from different folders in turn, a deeper one, and a file that
+	// stands where later entries need their folder: every new folder level
+	// is recorded once, parents first, before the file; one that cannot be
+	// made is tried again for each entry below it.
+	TEST_F(RunTest, EntryFoldersAreRecordedOnceParentsFirst)
+	{
+		WriteRawArchive(Archive("core.zbk"), { { "a/x", "1" }, { "b/y", "2" }, { "a/z", "3" }, { "a/b/c/d", "4" }, { "a/b/e", "5" },
+						       { "f", "6" }, { "f/g", "7" }, { "f/h", "8" } });
+		Load("<component id=\"core\"><archive>" + Archive("core.zbk").ToUTF8() + "</archive></component>", "");
+		choices.selected = { true };
+
+		std::vector<Tolvane::InstallFailure> failures = Run();
+
+		String	 t = Target(), f = In(t, "f");
+		std::vector<std::string> expected = {
+			"application App", "version 1.2", Line("directory", t),
+			Line("directory", In(t, "a")), Line("file", In(t, "a/x")),
+			Line("directory", In(t, "b")), Line("file", In(t, "b/y")),
+			Line("file", In(t, "a/z")),
+			Line("directory", In(t, In("a", "b"))), Line("directory", In(t, In("a", In("b", "c")))), Line("file", In(t, "a/b/c/d")),
+			Line("file", In(t, "a/b/e")),
+			Line("file", f),
+			Line("directory", f), Line("file", In(t, "f/g")),
+			Line("directory", f), Line("file", In(t, "f/h")),
+			Line("file", In(t, "notes.ini")), Line("directory", In(t, "uninstall")), Line("file", In(In(t, "uninstall"), "uninstall.xml")),
+		};
+
+		EXPECT_EQ(expected, ScriptEntries(In(In(t, "uninstall"), "uninstall.xml")));
+
+		std::vector<std::string> causes;
+
+		// Without the system's words, which differ between systems.
+		for (const auto &failure : failures) causes.push_back(failure.path.ToUTF8() + ": " + failure.cause.Head(failure.cause.Find(" (") >= 0 ? failure.cause.Find(" (") : failure.cause.Length()).ToUTF8());
+
+		EXPECT_EQ((std::vector<std::string>{ f.ToUTF8() + ": cannot create the folder", In(t, "f/g").ToUTF8() + ": cannot write the destination",
+						     f.ToUTF8() + ": cannot create the folder", In(t, "f/h").ToUTF8() + ": cannot write the destination" }), causes);
+		EXPECT_EQ("4", scratch.Read(In("Target", In("a", In("b", In("c", "d"))))));
+		EXPECT_EQ("6", scratch.Read(In("Target", "f")));
+
+		// Each file's bar runs from 0 to 100 (the first over the decoding of
+		// the whole chunk, eight bytes); a file whose folder is missing moves
+		// nothing.
+		std::vector<Int>	 bar = { 0, 12, 25, 37, 50, 62, 75, 87, 100, 100 };
+
+		for (int file = 1; file < 6; file++) bar.insert(bar.end(), { 0, 100, 100 });
+
+		EXPECT_EQ(bar, fileBar.values);
+	}
+
 	TEST_F(RunTest, ExistingTargetAndSubdirDotAreNotRecorded)
 	{
 		WriteArchive(Archive("core.zbk"), { { "a.txt", "a" } });
@@ -159,7 +208,10 @@ namespace
 
 	TEST_F(RunTest, FailuresAreCountedAndNothingLeavesTheTarget)
 	{
-		WriteRawArchive(Archive("hostile.zbk"), { { "good.txt", "g" }, { "../outside.txt", "o" }, { "C:/abs.txt", "c" }, { "aux.txt", "x" },
+		// A name is read whole, however long; one whose path the system
+		// cannot make (no system takes a 2100-character file name) fails as
+		// its write does.
+		WriteRawArchive(Archive("hostile.zbk"), { { "good.txt", "g" }, { "../outside.txt", "o" }, { "C:/abs.txt", "c" }, { "aux.txt", "x" }, { "", "e" },
 							  { "sub/" + std::string(2100, 'n'), "long" }, { "sub/fine.txt", "f" } });
 		scratch.Write("foreign.zbk", "this is not an archive");
 		Load("<component id=\"h\" subdir=\"h\"><archive>" + Archive("hostile.zbk").ToUTF8() + "</archive></component>"
@@ -171,12 +223,14 @@ namespace
 		choices.createDesktop = true;
 
 		std::vector<Tolvane::InstallFailure> failures = Run();
+		std::string				 longName = std::string(2100, 'n');
 
 		struct { const char *pathEnd, *causeStart; } expected[] = {
 			{ "../outside.txt", "unsafe entry name" },
 			{ "C:/abs.txt", "unsafe entry name" },
 			{ "aux.txt", "unsafe entry name" },
-			{ ": entry 5", "the entry's name has 2048 characters or more" },
+			{ "hostile.zbk: ", "unsafe entry name" },
+			{ longName.c_str(), "cannot write the destination" },
 			{ "missing.zbk", "no such file" },
 			{ "foreign.zbk", "not a ZBK archive" },
 			{ "folder ../escape", "not a folder below the installation folder" },
@@ -199,13 +253,14 @@ namespace
 		EXPECT_EQ("f", scratch.Read(In("Target", In("h", In("sub", "fine.txt")))));
 		EXPECT_EQ((std::vector<String>{ "foreign.zbk", "hostile.zbk", "setup.xml" }), Directory(scratch.Root()).GetFiles());
 		EXPECT_EQ((std::vector<String>{ "good.txt" }), Directory(In(Target(), "h")).GetFiles());
+		EXPECT_EQ((std::vector<String>{ "fine.txt" }), Directory(In(In(Target(), "h"), "sub")).GetFiles()) << "nothing left of the failed write";
 		EXPECT_TRUE(Directory(In(Target(), "m")).Exists()) << "a missing archive still yields its folder";
 		EXPECT_FALSE(Directory(scratch.Path("escape")).Exists()) << "a component's folder left the target";
 
 		String	 message = Tolvane::DescribeFailures(failures, 3);
 
-		EXPECT_EQ(0, message.Find("9 steps of the installation failed:"));
-		EXPECT_NE(-1, message.Find("and 6 more."));
+		EXPECT_EQ(0, message.Find("10 steps of the installation failed:"));
+		EXPECT_NE(-1, message.Find("and 7 more."));
 		EXPECT_NE(-1, message.Find("outside.txt"));
 	}
 
