@@ -7,6 +7,7 @@
 
 #include <smooth.h>
 
+#include "registry_backup.h"
 #include "uninstall_script.h"
 
 namespace Tolvane
@@ -69,6 +70,13 @@ namespace Tolvane
 			virtual smooth::String	 WriteUninstallEntry(const smooth::String &key, const UninstallEntry &entry) = 0;
 			// Removes the entry name from that list; false when it stays.
 			virtual bool		 DeleteUninstallEntry(const smooth::String &key) = 0;
+
+			// Reads the entry name as it is, every value (a missing entry reads
+			// as one that does not exist); false when it cannot be read.
+			virtual bool		 ReadUninstallEntry(const smooth::String &key, RegistrySnapshot &snapshot) = 0;
+			// Makes the entry name exactly what snapshot holds (removed when
+			// the snapshot does not exist); false when it cannot.
+			virtual bool		 RestoreUninstallEntry(const smooth::String &key, const RegistrySnapshot &snapshot) = 0;
 	};
 
 	// The running system's implementation (Windows builds only).

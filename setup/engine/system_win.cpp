@@ -228,6 +228,16 @@ namespace
 
 				return RegDeleteKeyW(HKEY_LOCAL_MACHINE, path.Wide()) == ERROR_SUCCESS;
 			}
+
+			bool ReadUninstallEntry(const String &name, Tolvane::RegistrySnapshot &snapshot) override
+			{
+				return Tolvane::ReadUninstallEntrySnapshot(name, snapshot);
+			}
+
+			bool RestoreUninstallEntry(const String &name, const Tolvane::RegistrySnapshot &snapshot) override
+			{
+				return Tolvane::RestoreUninstallEntrySnapshot(name, snapshot);
+			}
 	};
 }
 
