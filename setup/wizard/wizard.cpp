@@ -1,14 +1,15 @@
-#include "tolvane.h"
+#include "wizard.h"
 
-#include "layer_welcome.h"
-#include "layer_license.h"
-#include "layer_directory.h"
+#include "command_line.h"
+#include "startup.h"
+
 #include "layer_components.h"
+#include "layer_directory.h"
+#include "layer_license.h"
 #include "layer_links.h"
-#include "layer_summary.h"
-#include "layer_install.h"
-#include "layer_bye.h"
 #include "layer_reboot.h"
+#include "layer_text.h"
+#include "page_text.h"
 
 #include <windows.h>
 
@@ -27,193 +28,171 @@ namespace
 
 Tolvane::ExitWindowsFunction	 Tolvane::exitWindowsEx = &SystemExitWindows;
 
-Tolvane::Tolvane::Tolvane() : Application(String())
+Tolvane::Wizard::Wizard() : Application(String())
 {
-	config = new Configuration();
-	config->Load();
+	config.Load();
 
-	rebootChoice = 1;
+	flow	      = WizardFlow(PageSet::Enabled(config));
+	restartChoice = InitialRestartChoice(flow.GetPages());
 
-	/* A script that enables no page leaves nothing to show; page 0 marks
-	 * that state so that every handler and Main can tell.
-	 */
-	currentPage = 0;
-	lastPage    = 0;
+	Widgets	&w = widgets;
 
-	for (long page = PAGE_INTRO;  page <= PAGE_REBOOT; page++) if (config->IsPageEnabled(page)) { currentPage = page; break; }
-	for (long page = PAGE_REBOOT; page >= PAGE_INTRO;  page--) if (config->IsPageEnabled(page)) { lastPage	  = page; break; }
+	w.logoBitmap = new Bitmap(ImageLoader::Load(config.logo));
+	w.iconBitmap = new Bitmap(ImageLoader::Load(String("Icon:").Append(String::FromInt(100))));
 
-	firstPage   = currentPage;
-	installPage = config->showFinish ? PAGE_FINISH : (config->showReboot ? PAGE_REBOOT : -1);
-
-	if (!config->showReboot) rebootChoice = 2;
-
-	logoBitmap = new Bitmap(ImageLoader::Load(config->logo));
-	iconBitmap = new Bitmap(ImageLoader::Load(String("Icon:").Append(String::FromInt(100))));
-
-	if (currentPage >= PAGE_INTRO && currentPage <= PAGE_REBOOT) SetText(config->GetPageTitle(currentPage));
+	if (HasPages()) SetText(WizardTitle(config, flow.GetView()));
 
 	Rect	 monitor = System::MultiMonitor::GetActiveMonitorMetrics();
 	Int	 width	 = monitor.right - monitor.left;
 	Int	 height	 = monitor.bottom - monitor.top;
 
-	backgroundWindow = nullptr;
-
-	if (config->background) backgroundWindow = new Window("Tolvane v0.1", Point(-3, -3), Size(width + 6, height + 6));
+	if (config.background) w.backgroundWindow = new Window("Tolvane v0.1", Point(-3, -3), Size(width + 6, height + 6));
 
 	/* A screen smaller than the wizard (a large scaling on a small screen)
 	 * keeps its title bar on the screen.
 	 */
-	wizardWindow	= new Window(GetText(), Point(std::max(0, (width - 480) / 2), std::max(0, (height - 400) / 2)), Size(482, 372));
-	titlebar	= new Titlebar(4);
-	frameLayer	= new Layer(String());
-	headerDivider	= new Divider(51, 5);
-	footerDivider	= new Divider(43, 9);
+	w.wizardWindow	= new Window(GetText(), Point(std::max(0, (width - 480) / 2), std::max(0, (height - 400) / 2)), Size(482, 372));
+	w.titlebar	= new Titlebar(4);
+	w.frameLayer	= new Layer(String());
+	w.headerDivider	= new Divider(51, 5);
+	w.footerDivider	= new Divider(43, 9);
 
-	layerWelcome	= new LayerWelcome();
-	layerLicense	= new LayerLicense();
-	layerDirectory	= new LayerDirectory();
-	layerComponents	= new LayerComponents();
-	layerLinks	= new LayerLinks();
-	layerSummary	= new LayerSummary();
-	layerInstall	= new LayerInstall();
-	layerBye	= new LayerBye();
-	layerReboot	= new LayerReboot(&rebootChoice);
+	SystemInterface	&system = GetSystem();
 
-	config->mainWindow = wizardWindow;
+	w.layerWelcome	  = new LayerText(PageText(config.introText, config.appVersion));
+	w.layerLicense	  = new LayerLicense(config);
+	w.layerDirectory  = new LayerDirectory(config, system);
+	w.layerComponents = new LayerComponents(config);
+	w.layerLinks	  = new LayerLinks(config, system);
+	w.layerSummary	  = new LayerText(PageText(config.summaryText, config.appVersion));
+	w.layerInstall	  = new LayerText(PageText(config.installationText, config.appVersion));
+	w.layerBye	  = new LayerText(PageText(config.finishText, config.appVersion));
+	w.layerReboot	  = new LayerReboot(config, &restartChoice);
 
-	logoImage	= new Image(*logoBitmap, Point(1, 0), Size(0, 0));
-	currentFileText	= new Text("Current file progress:", Point(9, 196));
-	currentFileBar	= new Progressbar(Point(9, 217), Size(456, 0), OR_HORZ, 2, 0, 100, 0);
-	totalText	= new Text("Total installation progress:", Point(9, 245));
-	totalBar	= new Progressbar(Point(9, 266), Size(456, 0), OR_HORZ, 2, 0, 100, 0);
-	iconImage	= new Image(*iconBitmap, Point(12, 63), Size(0, 0));
+	w.logoImage	  = new Image(*w.logoBitmap, Point(1, 0), Size(0, 0));
+	w.currentFileText = new Text("Current file progress:", Point(9, 196));
+	w.currentFileBar  = new Progressbar(Point(9, 217), Size(456, 0), OR_HORZ, 2, 0, 100, 0);
+	w.totalText	  = new Text("Total installation progress:", Point(9, 245));
+	w.totalBar	  = new Progressbar(Point(9, 266), Size(456, 0), OR_HORZ, 2, 0, 100, 0);
+	w.iconImage	  = new Image(*w.iconBitmap, Point(12, 63), Size(0, 0));
 
-	backButton	= new Button("<- Back", Bitmap(), Point(9, 31), Size(0, 0));
-	backButton->onAction.Connect(&Tolvane::OnBack, this);
-	backButton->SetOrientation(OR_LEFT | OR_BOTTOM);
+	w.backButton	= new Button(TEXT_BACK, Bitmap(), Point(9, 31), Size(0, 0));
+	w.backButton->onAction.Connect(&Wizard::OnBack, this);
+	w.backButton->SetOrientation(OR_LEFT | OR_BOTTOM);
 
-	cancelButton	= new Button("Cancel", Bitmap(), Point(179, 31), Size(0, 0));
-	cancelButton->onAction.Connect(&Tolvane::OnCancel, this);
-	cancelButton->SetOrientation(OR_RIGHT | OR_BOTTOM);
+	w.cancelButton	= new Button(TEXT_CANCEL, Bitmap(), Point(179, 31), Size(0, 0));
+	w.cancelButton->onAction.Connect(&Wizard::OnCancel, this);
+	w.cancelButton->SetOrientation(OR_RIGHT | OR_BOTTOM);
 
-	nextButton	= new Button("Next ->", Bitmap(), Point(89, 31), Size(0, 0));
-	nextButton->onAction.Connect(&Tolvane::OnNext, this);
-	nextButton->SetOrientation(OR_RIGHT | OR_BOTTOM);
+	w.nextButton	= new Button(TEXT_NEXT, Bitmap(), Point(89, 31), Size(0, 0));
+	w.nextButton->onAction.Connect(&Wizard::OnNext, this);
+	w.nextButton->SetOrientation(OR_RIGHT | OR_BOTTOM);
 
 	/* Handing the windows to the application is what puts them on screen;
 	 * without a page there is nothing to put there.
 	 */
 	if (HasPages())
 	{
-		if (backgroundWindow != nullptr) Add(backgroundWindow);
+		if (w.backgroundWindow != nullptr) Add(w.backgroundWindow);
 
-		Add(wizardWindow);
+		Add(w.wizardWindow);
 	}
 
-	wizardWindow->Add(titlebar);
-	wizardWindow->Add(frameLayer);
-	wizardWindow->Add(headerDivider);
-	wizardWindow->Add(footerDivider);
-	wizardWindow->Add(layerWelcome);
-	wizardWindow->Add(layerLicense);
-	wizardWindow->Add(layerDirectory);
-	wizardWindow->Add(layerComponents);
-	wizardWindow->Add(layerLinks);
-	wizardWindow->Add(layerSummary);
-	wizardWindow->Add(layerInstall);
-	wizardWindow->Add(layerBye);
-	wizardWindow->Add(layerReboot);
+	w.wizardWindow->Add(w.titlebar);
+	w.wizardWindow->Add(w.frameLayer);
+	w.wizardWindow->Add(w.headerDivider);
+	w.wizardWindow->Add(w.footerDivider);
+	w.wizardWindow->Add(w.layerWelcome);
+	w.wizardWindow->Add(w.layerLicense);
+	w.wizardWindow->Add(w.layerDirectory);
+	w.wizardWindow->Add(w.layerComponents);
+	w.wizardWindow->Add(w.layerLinks);
+	w.wizardWindow->Add(w.layerSummary);
+	w.wizardWindow->Add(w.layerInstall);
+	w.wizardWindow->Add(w.layerBye);
+	w.wizardWindow->Add(w.layerReboot);
 
-	frameLayer->Add(logoImage);
-	frameLayer->Add(iconImage);
-	frameLayer->Add(backButton);
-	frameLayer->Add(cancelButton);
-	frameLayer->Add(nextButton);
-	frameLayer->Add(currentFileText);
-	frameLayer->Add(currentFileBar);
-	frameLayer->Add(totalText);
-	frameLayer->Add(totalBar);
+	w.frameLayer->Add(w.logoImage);
+	w.frameLayer->Add(w.iconImage);
+	w.frameLayer->Add(w.backButton);
+	w.frameLayer->Add(w.cancelButton);
+	w.frameLayer->Add(w.nextButton);
+	w.frameLayer->Add(w.currentFileText);
+	w.frameLayer->Add(w.currentFileBar);
+	w.frameLayer->Add(w.totalText);
+	w.frameLayer->Add(w.totalBar);
 
-	if (config->background)
+	if (w.backgroundWindow != nullptr)
 	{
-		backgroundWindow->onPaint.Connect(&Tolvane::PaintBackground, this);
-		backgroundWindow->onEvent.Connect(&Tolvane::ActivateWizard, this);
+		w.backgroundWindow->onPaint.Connect(&Wizard::PaintBackground, this);
+		w.backgroundWindow->onEvent.Connect(&Wizard::ActivateWizard, this);
 
-		backgroundWindow->SetFlags(65);
-		wizardWindow->SetFlags(1);
+		w.backgroundWindow->SetFlags(WF_BACKDROP);
+		w.wizardWindow->SetFlags(WF_APPTOPMOST);
 	}
 
-	wizardWindow->doQuit.Connect(&Tolvane::QueryExit, this);
-	wizardWindow->onPaint.Connect(&Tolvane::PaintHeaderBox, this);
+	w.wizardWindow->doQuit.Connect(&Wizard::QueryExit, this);
+	w.wizardWindow->onPaint.Connect(&Wizard::PaintHeaderBox, this);
 
-	backButton->Hide();
-	currentFileText->Hide();
-	currentFileBar->Hide();
-	totalText->Hide();
-	totalBar->Hide();
-
-	for (long page = PAGE_INTRO; page <= PAGE_REBOOT; page++) if (page != currentPage) GetPage(page)->Hide();
-
-	layerInstall->Hide();
-
-	if (currentPage == PAGE_REBOOT) iconImage->Hide();
+	/* Everything was built visible: the first view hides what it does not
+	 * show.
+	 */
+	ShowView();
 }
 
-Tolvane::Tolvane::~Tolvane()
+Tolvane::Wizard::~Wizard()
 {
-	if (logoBitmap != nullptr) delete logoBitmap;
-	if (iconBitmap != nullptr) delete iconBitmap;
+	Widgets	&w = widgets;
 
-	if (config != nullptr && config->background) DeleteObject(backgroundWindow);
+	delete w.logoBitmap;
+	delete w.iconBitmap;
 
-	DeleteObject(wizardWindow);
-	DeleteObject(titlebar);
-	DeleteObject(frameLayer);
-	DeleteObject(headerDivider);
-	DeleteObject(footerDivider);
-	DeleteObject(backButton);
-	DeleteObject(cancelButton);
-	DeleteObject(nextButton);
-	DeleteObject(logoImage);
-	DeleteObject(iconImage);
-	DeleteObject(currentFileText);
-	DeleteObject(currentFileBar);
-	DeleteObject(totalText);
-	DeleteObject(totalBar);
+	DeleteObject(w.backgroundWindow);
+	DeleteObject(w.wizardWindow);
+	DeleteObject(w.titlebar);
+	DeleteObject(w.frameLayer);
+	DeleteObject(w.headerDivider);
+	DeleteObject(w.footerDivider);
+	DeleteObject(w.backButton);
+	DeleteObject(w.cancelButton);
+	DeleteObject(w.nextButton);
+	DeleteObject(w.logoImage);
+	DeleteObject(w.iconImage);
+	DeleteObject(w.currentFileText);
+	DeleteObject(w.currentFileBar);
+	DeleteObject(w.totalText);
+	DeleteObject(w.totalBar);
 
-	DeleteObject(layerWelcome);
-	DeleteObject(layerLicense);
-	DeleteObject(layerDirectory);
-	DeleteObject(layerComponents);
-	DeleteObject(layerLinks);
-	DeleteObject(layerSummary);
-	DeleteObject(layerInstall);
-	DeleteObject(layerBye);
-	DeleteObject(layerReboot);
-
-	if (config != nullptr)
-	{
-		delete config;
-
-		config = nullptr;
-	}
+	DeleteObject(w.layerWelcome);
+	DeleteObject(w.layerLicense);
+	DeleteObject(w.layerDirectory);
+	DeleteObject(w.layerComponents);
+	DeleteObject(w.layerLinks);
+	DeleteObject(w.layerSummary);
+	DeleteObject(w.layerInstall);
+	DeleteObject(w.layerBye);
+	DeleteObject(w.layerReboot);
 }
 
-Layer *Tolvane::Tolvane::GetPage(long page) const
+Layer *Tolvane::Wizard::GetPage(Page page) const
 {
 	switch (page)
 	{
-		case PAGE_INTRO:	return layerWelcome;
-		case PAGE_LICENSE:	return layerLicense;
-		case PAGE_DIRECTORY:	return layerDirectory;
-		case PAGE_COMPONENTS:	return layerComponents;
-		case PAGE_LINKS:	return layerLinks;
-		case PAGE_SUMMARY:	return layerSummary;
-		case PAGE_FINISH:	return layerBye;
-		case PAGE_REBOOT:	return layerReboot;
+		case Page::Intro:	return widgets.layerWelcome;
+		case Page::License:	return widgets.layerLicense;
+		case Page::Directory:	return widgets.layerDirectory;
+		case Page::Components:	return widgets.layerComponents;
+		case Page::Links:	return widgets.layerLinks;
+		case Page::Summary:	return widgets.layerSummary;
+		case Page::Finish:	return widgets.layerBye;
+		case Page::Reboot:	return widgets.layerReboot;
 		default:		return nullptr;
 	}
+}
+
+void Tolvane::Wizard::SetTargetFolder(const String &folder)
+{
+	widgets.layerDirectory->directoryEdit->SetText(folder);
 }
 
 namespace
@@ -224,9 +203,10 @@ namespace
 	const UINT	 WM_ACTIVATEWIZARD = WM_APP + 0x2A1;
 }
 
-void Tolvane::Tolvane::ActivateWizard(long message, long wParam, long lParam)
+void Tolvane::Wizard::ActivateWizard(long message, long wParam, long lParam)
 {
-	HWND	 wizard = (HWND) wizardWindow->GetSystemWindow();
+	Window	*backgroundWindow = widgets.backgroundWindow;
+	HWND	 wizard		  = (HWND) widgets.wizardWindow->GetSystemWindow();
 
 	if (wizard == nullptr) return;
 
@@ -317,10 +297,10 @@ Int Tolvane::Main()
 
 	if (options.silent) return InstallSilently(options, log);
 
-	Tolvane	*app = new Tolvane();
+	Wizard	*app = new Wizard();
 
-	if (log.IsOpen()) app->installLog = &log;
-	if (options.hasTarget) app->layerDirectory->directoryEdit->SetText(options.target);
+	if (log.IsOpen()) app->SetLog(&log);
+	if (options.hasTarget) app->SetTargetFolder(options.target);
 
 	if (app->HasPages()) app->Loop();
 
