@@ -41,9 +41,9 @@ namespace Tolvane
 	// update is left out. None without the background.
 	std::vector<BackdropText> BackdropTexts(const Configuration &config, smooth::Int width, smooth::Int height, const smooth::GUI::Rect &update);
 
-	// The white band in the wizard window's header: from one pixel right of
-	// the logo (frame + logo + 1) to two pixels short of the window's right
-	// edge, 50 rows from 25 below the frame. A logo wider than the window
-	// gives a negative width, which is drawn as it is.
+	// The white band in the wizard window's header, 50 rows from 25 below
+	// the frame: from one pixel right of the logo (frame + logo + 1) to
+	// windowWidth - frame - 1, that pixel not included. A logo wider than
+	// the window gives a negative width, which is drawn as it is.
 	smooth::GUI::Rect	 HeaderBand(smooth::Int windowWidth, smooth::Int frameWidth, smooth::Int logoWidth);
 }
