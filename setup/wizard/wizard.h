@@ -97,7 +97,7 @@ namespace Tolvane
 			void			 SetLog(InstallLog *log)	{ installLog = log; }
 			// Puts folder into the directory page's edit box (/D=).
 			void			 SetTargetFolder(const smooth::String &folder);
-
+		private:
 			// The buttons and the close request of the wizard window, as the
 			// flow's Next, Back, Cancel and CloseRequested say. Next runs the
 			// installation, when the flow says so, on its own thread while the
@@ -110,7 +110,7 @@ namespace Tolvane
 			void			 OnBack();
 			void			 OnCancel();
 			smooth::Bool		 QueryExit();
-		private:
+
 			// Brings the widgets, pages and title to the flow's view, touching
 			// only what differs.
 			void			 ShowView();
