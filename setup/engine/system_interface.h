@@ -7,6 +7,9 @@
 
 #include <smooth.h>
 
+#include <functional>
+#include <string>
+
 #include "registry_backup.h"
 #include "uninstall_script.h"
 
@@ -81,4 +84,12 @@ namespace Tolvane
 
 	// The running system's implementation (Windows builds only).
 	SystemInterface	&GetSystem();
+
+	// For the tests of runs that are killed: when the environment variable
+	// TOLVANE_KILL_AT is TEXT or TEXT#N, a hook for InstallRun's
+	// onJournalWritten that ends the process at once (exit code 9, as a kill
+	// would: nothing is cleaned up) right after the N-th (default: first)
+	// journal record whose line contains TEXT reached the disk, before the
+	// change it announces. Empty otherwise. Windows builds only.
+	std::function<void(const std::string &)> KillHookFromEnvironment();
 }

@@ -41,16 +41,16 @@ Int Tolvane::Wizard::InstallThread(Threads::Thread *thread)
 	 * hold now is what the user chose; read it once and leave the widgets
 	 * alone from here on.
 	 */
-	InstallChoices	 choices = ReadChoices();
-	WindowBar	 fileBar(widgets.currentFileBar);
-	WindowBar	 allBar(widgets.totalBar);
-	InstallRun	 run(config, choices, GetSystem(), fileBar, allBar);
+	installChoices = ReadChoices();
+	fileBar.reset(new WindowBar(widgets.currentFileBar));
+	allBar.reset(new WindowBar(widgets.totalBar));
+	installRun.reset(new InstallRun(config, installChoices, GetSystem(), *fileBar, *allBar));
 
-	run.log = installLog;
-	run.Run();
+	installRun->log		     = installLog;
+	installRun->onJournalWritten = KillHookFromEnvironment();
+	installRun->Run();
 
-	installFailures = run.GetFailures();
-	installRecorded = run.GetRecorded();
+	installFailures = installRun->GetFailures();
 
 	return Success();
 }

@@ -1,5 +1,7 @@
 #include "wizard.h"
 
+#include "layer_directory.h"
+
 #include "layer_text.h"
 
 #include <windows.h>
@@ -73,8 +75,35 @@ void Tolvane::Wizard::EndMessageLoop()
 	else			  SendMessageA(window, WM_QUIT, 0, 0);
 }
 
+bool Tolvane::Wizard::TargetAccepted()
+{
+	String		 folder = widgets.layerDirectory->GetTargetDirectory().GetPath();
+	FileSystemUndo	 undo(SystemRegistryRestorer());
+	Int		 failed = 0;
+
+	if (RecoverRun(folder, undo, failed) == Recovery::TakenBack)
+	{
+		if (installLog != nullptr) installLog->Write(String("taken back an unfinished run in ").Append(folder));
+
+		Ask(UnfinishedRunMessage(folder, failed));
+	}
+
+	TargetCheck	 check = CheckTarget(config.appName, folder, registered);
+
+	if (check.verdict == TargetCheck::Verdict::Go) return true;
+
+	Ask(FolderRefusedMessage(config, check, folder));
+
+	return false;
+}
+
 void Tolvane::Wizard::OnNext()
 {
+	/* The folder is judged once it is chosen, while the user can still
+	 * choose another.
+	 */
+	if (flow.LeavesDirectoryPage() && !TargetAccepted()) return;
+
 	switch (flow.Next())
 	{
 		case NextStep::Ignored:
@@ -117,12 +146,21 @@ void Tolvane::Wizard::RunInstallation()
 	if (flow.RunEnded(!installFailures.empty()) == RunEndStep::AskTakeBack &&
 	    flow.AnswerTakeBack(Ask(TakeBackQuestion(installFailures))) == TakeBackStep::TakeBackAndEnd)
 	{
-		Ask(TakenBackMessage(UndoInstallation(installRecorded, GetSystem())));
+		Int	 stayed = installRun != nullptr ? installRun->TakeBack() : 0;
+
+		installRun.reset();
+
+		Ask(TakenBackMessage(stayed));
 
 		EndMessageLoop();
 
 		return;
 	}
+
+	/* Kept as it is, failures and all. */
+	if (installRun != nullptr) installRun->Commit();
+
+	installRun.reset();
 
 	ShowView();
 

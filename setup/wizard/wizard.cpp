@@ -239,7 +239,34 @@ namespace
 			void SetValue(Int) override { }
 	};
 
-	// The installation with the pages' defaults and no window at all.
+	// What the list of installed programs says about the product of config.
+	Tolvane::Registered ReadRegistration(const Tolvane::Configuration &config)
+	{
+		Tolvane::RegistrySnapshot	 entry;
+		String				 name = Tolvane::InstallRun::GetEntryName(config.appName);
+
+		if (name == 0 || !Tolvane::GetSystem().ReadUninstallEntry(name, entry)) return Tolvane::Registered();
+
+		return Tolvane::ReadRegistered(entry);
+	}
+
+	// An installation run killed in folder is taken back before anything
+	// else looks at the folder; true when there was one.
+	bool RecoverFolder(const String &folder, Tolvane::InstallLog &log, Int &failed)
+	{
+		Tolvane::FileSystemUndo	 undo(Tolvane::SystemRegistryRestorer());
+
+		failed = 0;
+
+		if (folder == 0 || Tolvane::RecoverRun(folder, undo, failed) != Tolvane::Recovery::TakenBack) return false;
+
+		log.Write(String("taken back an unfinished run in ").Append(folder).Append(failed != 0 ? String(", ").Append(String::FromInt(failed)).Append(" steps could not be undone") : String()));
+
+		return true;
+	}
+
+	// The installation with the pages' defaults and no window at all: a
+	// run with failures is taken back, and ends with EXIT_FAILED.
 	Int InstallSilently(const Tolvane::Options &options, Tolvane::InstallLog &log)
 	{
 		XML::Document	 script;
@@ -255,19 +282,65 @@ namespace
 
 		configuration.Load();
 
+		Tolvane::Registered	 registered = ReadRegistration(configuration);
+		Int			 failed	    = 0;
+
+		if (registered.exists) RecoverFolder(registered.folder, log, failed);
+
+		/* The registration may have changed with the run taken back. */
+		registered = ReadRegistration(configuration);
+
+		Tolvane::SetupStart	 start	 = Tolvane::PlanStart(configuration, registered, options);
+
+		if (start.downgrade && !options.allowDowngrade)
+		{
+			log.Write(String("FAILED ").Append(Tolvane::DowngradeRefusal(configuration.appName, configuration.appVersion, registered)));
+
+			return Tolvane::EXIT_DOWNGRADE;
+		}
+
 		Tolvane::InstallChoices	 choices = Tolvane::DefaultChoices(configuration, Tolvane::GetSystem());
 
-		if (options.hasTarget) choices.targetFolder = options.target;
+		if (start.folder != 0) choices.targetFolder = start.folder;
+
+		String			 target = Directory(choices.targetFolder, String()).GetPath();
+
+		RecoverFolder(target, log, failed);
+
+		Tolvane::TargetCheck	 check = Tolvane::CheckTarget(configuration.appName, target, registered);
+
+		if (check.verdict != Tolvane::TargetCheck::Verdict::Go)
+		{
+			String	 text = check.Text(configuration.appName, target);
+
+			log.Write(String("FAILED ").Append(target).Append(": ").Append(text.Head(text.Find("\n") >= 0 ? text.Find("\n") : text.Length())));
+
+			return check.verdict == Tolvane::TargetCheck::Verdict::OtherProduct ? Tolvane::EXIT_OTHER_PRODUCT : Tolvane::EXIT_ELSEWHERE;
+		}
 
 		NoBar			 fileBar, totalBar;
 		Tolvane::InstallRun	 run(configuration, choices, Tolvane::GetSystem(), fileBar, totalBar);
 
-		run.log = &log;
+		run.log		     = &log;
+		run.onJournalWritten = Tolvane::KillHookFromEnvironment();
 		run.Run();
 
-		log.Write(run.GetFailures().empty() ? "done" : String("done, ").Append(String::FromInt(Int64(run.GetFailures().size()))).Append(" failed"));
+		if (run.GetFailures().empty())
+		{
+			log.Write("done");
 
-		return run.GetFailures().empty() ? Tolvane::EXIT_OK : Tolvane::EXIT_FAILED;
+			return Tolvane::EXIT_OK;
+		}
+
+		/* Nobody is there to decide: a broken installation is worse than
+		 * the one before it.
+		 */
+		Int	 stayed = run.TakeBack();
+
+		log.Write(String("done, ").Append(String::FromInt(Int64(run.GetFailures().size()))).Append(" failed; ")
+			  .Append(stayed == 0 ? String("everything taken back") : String("taken back, but ").Append(String::FromInt(stayed)).Append(" steps could not be undone")));
+
+		return Tolvane::EXIT_FAILED;
 	}
 }
 
@@ -300,7 +373,40 @@ Int Tolvane::Main()
 	Wizard	*app = new Wizard();
 
 	if (log.IsOpen()) app->SetLog(&log);
-	if (options.hasTarget) app->SetTargetFolder(options.target);
+
+	/* Before the first page: a run killed in the installation's folder is
+	 * taken back, and going back to an older version is asked about.
+	 */
+	const Configuration	&config	    = app->GetConfiguration();
+	Registered		 registered = ReadRegistration(config);
+	Int			 failed	    = 0;
+
+	if (registered.exists && RecoverFolder(registered.folder, log, failed))
+	{
+		Dialogs::QuickMessage(UnfinishedRunText(registered.folder, failed), "Setup", MB_OK, 32516).ShowDialog();
+
+		registered = ReadRegistration(config);
+	}
+
+	SetupStart		 start = PlanStart(config, registered, options);
+
+	if (start.downgrade && !options.allowDowngrade)
+	{
+		WizardMessage	 question = DowngradeMessage(config, registered);
+
+		if (Dialogs::QuickMessage(question.text, question.caption, question.buttons, question.icon).ShowDialog() != IDYES)
+		{
+			log.Write(String("FAILED ").Append(DowngradeRefusal(config.appName, config.appVersion, registered)));
+
+			Object::DeleteObject(app);
+
+			return EXIT_DOWNGRADE;
+		}
+	}
+
+	app->SetRegistered(registered);
+
+	if (start.folder != 0) app->SetTargetFolder(start.folder);
 
 	if (app->HasPages()) app->Loop();
 

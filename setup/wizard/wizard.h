@@ -12,6 +12,7 @@
 #include "install_run.h"
 #include "wizard_model.h"
 
+#include <memory>
 #include <vector>
 
 namespace Tolvane
@@ -95,8 +96,12 @@ namespace Tolvane
 
 			// Where the run writes its steps (/LOG=); none when null (not owned).
 			void			 SetLog(InstallLog *log)	{ installLog = log; }
-			// Puts folder into the directory page's edit box (/D=).
+			// Puts folder into the directory page's edit box (/D=, or the
+			// registered installation's folder).
 			void			 SetTargetFolder(const smooth::String &folder);
+			// What the list of installed programs says about the product: the
+			// folder on the directory page is checked against it.
+			void			 SetRegistered(const Registered &entry)	{ registered = entry; }
 		private:
 			// The buttons and the close request of the wizard window, as the
 			// flow's Next, Back, Cancel and CloseRequested say. Next runs the
@@ -120,6 +125,11 @@ namespace Tolvane
 			void			 EndMessageLoop();
 			// The installation step of Next, up to the page after the run.
 			void			 RunInstallation();
+			// Before Next leaves the directory page: an unfinished run in the
+			// folder is taken back (and the user told), and a folder that may
+			// not be installed into is refused with a message. False keeps the
+			// wizard on the page.
+			bool			 TargetAccepted();
 
 			// Body of the installation thread: the run with what the pages hold,
 			// its failures kept in installFailures. Always Success().
@@ -139,11 +149,17 @@ namespace Tolvane
 			Widgets			 widgets;
 
 			smooth::Threads::Thread	*installThread = nullptr;
-			// What failed in the run, in order, and what it recorded, for
-			// taking it back.
+			// The run outlives its thread: after failures it waits for the
+			// user's answer, to be taken back or kept. Its choices and bars
+			// live as long.
+			std::unique_ptr<InstallRun> installRun;
+			InstallChoices		 installChoices;
+			std::unique_ptr<ProgressBar> fileBar;
+			std::unique_ptr<ProgressBar> allBar;
+			// What failed in the run, in order.
 			std::vector<InstallFailure> installFailures;
-			RemovalList		 installRecorded;
 			InstallLog		*installLog = nullptr;
+			Registered		 registered;
 	};
 
 	// Runs the installer: creates the wizard, runs the message loop while

@@ -136,6 +136,39 @@ Tolvane::WizardMessage Tolvane::TakenBackMessage(Int stayed)
 		 "Setup", BUTTONS_OK, ICON_INFORMATION };
 }
 
+Tolvane::WizardMessage Tolvane::DowngradeMessage(const Configuration &config, const Registered &registered)
+{
+	return { DowngradeQuestion(config.appName, config.appVersion, registered), "Setup", BUTTONS_YESNO | DEFAULT_SECOND, ICON_QUESTION };
+}
+
+Tolvane::WizardMessage Tolvane::FolderRefusedMessage(const Configuration &config, const TargetCheck &check, const String &folder)
+{
+	return { check.Text(config.appName, folder), "Setup", BUTTONS_OK, ICON_WARNING };
+}
+
+Tolvane::WizardMessage Tolvane::UnfinishedRunMessage(const String &folder, Int failed)
+{
+	return { UnfinishedRunText(folder, failed), "Setup", BUTTONS_OK, ICON_INFORMATION };
+}
+
+Tolvane::SetupStart Tolvane::PlanStart(const Configuration &config, const Registered &registered, const Options &options)
+{
+	SetupStart	 start;
+
+	start.registered = registered;
+	start.downgrade	 = IsDowngrade(config.appVersion, registered);
+
+	if	(options.hasTarget)			 start.folder = options.target;
+	else if (registered.exists && registered.folder != 0) start.folder = registered.folder;
+
+	return start;
+}
+
+bool Tolvane::WizardFlow::LeavesDirectoryPage() const
+{
+	return HasPages() && !installing && current == Page::Directory && current != pages.Last();
+}
+
 Tolvane::WizardFlow::WizardFlow(PageSet pages) : pages(pages)
 {
 	current = pages.First();

@@ -10,8 +10,10 @@
 // WizardFlow; a new question is a WizardMessage and a step that asks it.
 #pragma once
 
+#include "command_line.h"
 #include "configuration.h"
 #include "install_run.h"
+#include "install_target.h"
 
 #include <vector>
 
@@ -137,6 +139,7 @@ namespace Tolvane
 	const smooth::Int BUTTONS_OK		= 0;
 	const smooth::Int BUTTONS_OKCANCEL	= 1;
 	const smooth::Int BUTTONS_YESNO		= 4;
+	const smooth::Int DEFAULT_SECOND	= 0x100;	// with BUTTONS_YESNO: Enter answers No
 	const smooth::Int ICON_QUESTION		= 32514;
 	const smooth::Int ICON_WARNING		= 32515;
 	const smooth::Int ICON_INFORMATION	= 32516;
@@ -153,6 +156,31 @@ namespace Tolvane
 	WizardMessage	 TakeBackQuestion(const std::vector<InstallFailure> &failures);
 	// After taking back: what stayed (stayed entries could not be removed).
 	WizardMessage	 TakenBackMessage(smooth::Int stayed);
+
+	// Before the wizard starts, when a newer version is registered: whether
+	// to go back to this older one (No, the default, ends Setup).
+	WizardMessage	 DowngradeMessage(const Configuration &config, const Registered &registered);
+	// Next on the directory page with a folder that may not be installed
+	// into (check.verdict is not Go); the wizard stays on the page.
+	WizardMessage	 FolderRefusedMessage(const Configuration &config, const TargetCheck &check, const smooth::String &folder);
+	// An installation run that did not finish in folder was taken back.
+	WizardMessage	 UnfinishedRunMessage(const smooth::String &folder, smooth::Int failed);
+
+	// What Setup does before its first page (or its silent run), from what
+	// the list of installed programs says about the product.
+	struct SetupStart
+	{
+		Registered	 registered;
+		// A newer version is registered: ask (wizard) or refuse (silent,
+		// without /ALLOWDOWNGRADE).
+		bool		 downgrade = false;
+		// The folder the directory page starts at (and a silent run goes
+		// to): /D=, else the registered installation's folder; empty for the
+		// pages' own proposal.
+		smooth::String	 folder;
+	};
+
+	SetupStart	 PlanStart(const Configuration &config, const Registered &registered, const Options &options);
 
 	// Steps the Windows side carries out.
 	enum class NextStep	{ Ignored, Finish, ShowPage, Install };
@@ -192,6 +220,10 @@ namespace Tolvane
 			// NextStep::ShowPage with Back visible and Next reading "Finish"
 			// on the last page. Ignored without pages and while installing.
 			NextStep	 Next();
+			// Whether Next now leaves the directory page for a page further
+			// on: the folder it holds is checked (CheckTarget) first, and Next
+			// is not pressed when it may not be installed into.
+			bool		 LeavesDirectoryPage() const;
 
 			// The run is over; failed when any step of it failed. Without
 			// failures the page after the run is shown (Next only: Back and

@@ -704,3 +704,56 @@ TEST(PageChoices, OneMarkPerComponentWhateverTheListHolds)
 	pages.marked = { true };
 	EXPECT_TRUE(ChoicesFromPages(pages, none).selected.empty());
 }
+
+// Where Setup starts: /D= before the registered folder before the pages'
+// own proposal; a newer registered version is a downgrade to ask about.
+TEST(WizardStart, FolderAndDowngrade)
+{
+	Configuration	 config;
+
+	config.appName	  = "Editor";
+	config.appVersion = "2.9";
+
+	struct Case { const char *name, *line; Registered registered; const char *folder; bool downgrade; };
+	const Case cases[] = {
+		{ "nothing registered", "", {}, "", false },
+		{ "registered older", "", { true, "C:\\Apps\\Editor", "2.8" }, "C:\\Apps\\Editor", false },
+		{ "registered newer", "", { true, "C:\\Apps\\Editor", "2.10" }, "C:\\Apps\\Editor", true },
+		{ "/D= wins", "/D=D:\\Elsewhere", { true, "C:\\Apps\\Editor", "2.9" }, "D:\\Elsewhere", false },
+		{ "registered without a folder", "", { true, "", "1.0" }, "", false },
+	};
+
+	for (const Case &c : cases)
+	{
+		SetupStart	 start = PlanStart(config, c.registered, ParseOptions(c.line, true));
+
+		EXPECT_EQ(start.folder.ToUTF8(), c.folder) << c.name;
+		EXPECT_EQ(start.downgrade, c.downgrade) << c.name;
+	}
+
+	WizardMessage	 question = DowngradeMessage(config, { true, "C:\\Apps\\Editor", "2.10" });
+
+	EXPECT_EQ(question.text.ToUTF8(), "Editor 2.10 is installed, which is newer than 2.9.\n\nDo you want to replace it with the older version?");
+	EXPECT_EQ(question.buttons, BUTTONS_YESNO | DEFAULT_SECOND) << "Enter answers No";
+	EXPECT_EQ(UnfinishedRunMessage("C:\\E", 0).text.ToUTF8(), "Setup did not finish an earlier run in C:\\E. What it had changed has been taken back.");
+}
+
+// The folder is checked when Next leaves the directory page forward, and
+// only then.
+TEST(WizardStart, DirectoryPageIsLeftForward)
+{
+	for (unsigned int bits = 0; bits < 256; bits++)
+	{
+		PageSet		 pages = PageSet::FromBits(bits);
+		WizardFlow	 flow(pages);
+
+		for (int steps = 0; steps < 10 && flow.HasPages(); steps++)
+		{
+			bool	 expected = flow.GetCurrentPage() == Page::Directory && pages.Above(Page::Directory) != Page::None && !flow.IsInstalling();
+
+			ASSERT_EQ(flow.LeavesDirectoryPage(), expected) << "pages " << bits << ", step " << steps;
+
+			if (flow.Next() == NextStep::Install) flow.RunEnded(false);
+		}
+	}
+}
