@@ -137,3 +137,38 @@ String Application::GetApplicationDirectory()
 
 	return String(buffer.substr(0, slash + 1));
 }
+
+QuitRequest smooth::GUI::PumpMessagesUntil(const std::function<Bool()> &done, Int pause)
+{
+	QuitRequest	 quit;
+
+	do
+	{
+		MSG	 message;
+		BOOL	 got = Setup::enableUnicode ? PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)
+						    : PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE);
+
+		if (got)
+		{
+			if (message.message == WM_QUIT) { quit.taken = true; quit.code = Int(message.wParam); }
+
+			TranslateMessage(&message);
+
+			if (Setup::enableUnicode) DispatchMessageW(&message);
+			else			  DispatchMessageA(&message);
+		}
+
+		/* One message a pass and a pause after it: the waiting thread
+		 * leaves the processor to the one it waits for.
+		 */
+		Sleep(DWORD(pause > 0 ? pause : 0));
+	}
+	while (!done());
+
+	return quit;
+}
+
+QuitRequest smooth::GUI::PumpMessagesWhileRunning(const Threads::Thread &thread, Int pause)
+{
+	return PumpMessagesUntil([&thread] { return thread.GetStatus() != Threads::THREAD_RUNNING; }, pause);
+}

@@ -129,3 +129,72 @@ TEST(ApplicationLoop, TabMovesTheFocusBetweenControls)
 	Object::DeleteObject(first);
 	Object::DeleteObject(second);
 }
+
+TEST(PumpMessages, DispatchesOneMessageAPassAndHandsBackTheQuitRequest)
+{
+	Window	*window = new Window("Pump", Point(40, 40), Size(200, 150));
+	HWND	 handle = (HWND) window->GetSystemWindow();
+	int	 seen	= 0;
+	int	 passes	= 0;
+
+	window->onEvent.Connect(std::function<void(long, long, long)>([&](long message, long, long) { if (message == long(WM_APP + 5)) seen++; }));
+
+	guitest::Pump();
+
+	for (int i = 0; i < 3; i++) PostMessageW(handle, WM_APP + 5, 0, 0);
+
+	EXPECT_FALSE(PumpMessagesUntil([&] { return ++passes == 1; }, 1).taken);
+	EXPECT_EQ(seen, 1);
+
+	EXPECT_FALSE(PumpMessagesUntil([&] { return ++passes == 3; }, 1).taken);
+	EXPECT_EQ(seen, 3);
+
+	/* The quit request comes after what was posted before it, and does
+	 * not end the wait.
+	 */
+	PostMessageW(handle, WM_APP + 5, 0, 0);
+	PostQuitMessage(9);
+
+	passes = 0;
+
+	QuitRequest	 quit = PumpMessagesUntil([&] { return ++passes == 3; }, 1);
+
+	EXPECT_EQ(seen, 4);
+	EXPECT_TRUE(quit.taken);
+	EXPECT_EQ(quit.code, 9);
+	EXPECT_EQ(passes, 3);
+
+	Object::DeleteObject(window);
+}
+
+namespace
+{
+	Int Sleeper(Threads::Thread *)
+	{
+		Sleep(150);
+
+		return Success();
+	}
+}
+
+TEST(PumpMessages, WaitsForTheThreadAndNotForOneNeverStarted)
+{
+	Threads::Thread	 thread;
+
+	thread.threadMain.Connect(&Sleeper);
+
+	ASSERT_EQ(thread.Start(), Success());
+
+	DWORD	 start = GetTickCount();
+
+	EXPECT_FALSE(PumpMessagesWhileRunning(thread).taken);
+	EXPECT_EQ(thread.GetStatus(), Threads::THREAD_FINISHED);
+	EXPECT_GE(GetTickCount() - start, 100u);
+
+	Threads::Thread	 idle;
+
+	start = GetTickCount();
+
+	EXPECT_FALSE(PumpMessagesWhileRunning(idle).taken);
+	EXPECT_LT(GetTickCount() - start, 100u);
+}

@@ -90,7 +90,8 @@ Int QuickMessage::GetIcon() const
 
 UnsignedInt QuickMessage::GetStyle() const
 {
-	UnsignedInt	 style = UnsignedInt(buttons) & MB_TYPEMASK;
+	/* The buttons may name the one pressed by Enter (MB_DEFBUTTON2, ...). */
+	UnsignedInt	 style = UnsignedInt(buttons) & (MB_TYPEMASK | MB_DEFMASK);
 
 	switch (icon)
 	{

@@ -7,8 +7,6 @@ using namespace smooth;
 using smooth::XML::Node;
 using smooth::XML::Attribute;
 
-Tolvane::Configuration *Tolvane::config = nullptr;
-
 namespace
 {
 	// Booleans of the script are true only for the exact text "true".
@@ -67,7 +65,7 @@ Tolvane::Configuration::Configuration()
 	  copySmoothDll(false),
 	  appNameFont(GUI::Font::Default, GUI::Font::DefaultSize, GUI::Font::Normal, GUI::Font::Normal, GUI::Color(0, 0)),
 	  companyFont(GUI::Font::Default, GUI::Font::DefaultSize, GUI::Font::Normal, GUI::Font::Normal, GUI::Color(0, 0)),
-	  createLog(false), mainWindow(nullptr)
+	  createLog(false)
 {
 }
 

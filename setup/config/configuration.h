@@ -3,8 +3,6 @@
 
 #include "component.h"
 
-namespace smooth { namespace GUI { class Window; } }
-
 namespace Tolvane
 {
 	// Page numbers of the wizard.
@@ -77,8 +75,6 @@ namespace Tolvane
 			bool				 createLog;
 			smooth::Array<smooth::String>	 uninstallFiles;
 
-			smooth::GUI::Window		*mainWindow;	// not owned; set by the main object
-
 							 Configuration();
 			virtual				~Configuration();
 			Configuration(const Configuration &) = delete;
@@ -95,7 +91,4 @@ namespace Tolvane
 			const smooth::String		&GetPageTitle(smooth::Int page) const;
 			const smooth::String		&GetPageText(smooth::Int page) const;
 	};
-
-	// The process-wide configuration record; null until the main object makes it.
-	extern Configuration *config;
 }

@@ -72,7 +72,6 @@ namespace
 		EXPECT_EQ(c.appNamePos, GUI::Point(0, 0));
 		EXPECT_EQ(c.appNameFont, GUI::Font());
 		EXPECT_EQ(c.companyFont.GetColor(), GUI::Color(0, 0));
-		EXPECT_TRUE(c.mainWindow == nullptr);
 	}
 }
 

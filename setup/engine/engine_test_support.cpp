@@ -42,6 +42,64 @@ String EngineTest::RecordingSystem::CreateShellLink(const String &target, const 
 	return out.Close() == Success() ? String() : String("cannot write");
 }
 
+namespace
+{
+	// The fields of an entry by the names the registry gives its values.
+	const std::pair<const char *, String Tolvane::UninstallEntry::*> textValues[] = {
+		{ "DisplayName", &Tolvane::UninstallEntry::displayName }, { "DisplayVersion", &Tolvane::UninstallEntry::displayVersion },
+		{ "Publisher", &Tolvane::UninstallEntry::publisher }, { "InstallLocation", &Tolvane::UninstallEntry::installLocation },
+		{ "UninstallString", &Tolvane::UninstallEntry::uninstallString }, { "QuietUninstallString", &Tolvane::UninstallEntry::quietUninstallString },
+		{ "DisplayIcon", &Tolvane::UninstallEntry::displayIcon }, { "InstallDate", &Tolvane::UninstallEntry::installDate },
+	};
+}
+
+bool EngineTest::RecordingSystem::ReadUninstallEntry(const String &key, Tolvane::RegistrySnapshot &snapshot)
+{
+	snapshot = Tolvane::RegistrySnapshot();
+
+	auto	 found = entries.find(key.ToUTF8());
+
+	if (found == entries.end()) return true;
+
+	snapshot.exists = true;
+
+	for (const auto &value : textValues)
+	{
+		std::string	 bytes;
+
+		for (wchar_t c : (found->second.*value.second).WideString()) bytes.append(1, char(c & 0xFF)).append(1, char((c >> 8) & 0xFF));
+
+		snapshot.values.push_back({ value.first, 1, bytes.append(2, '\0') });
+	}
+
+	UnsignedInt	 size = found->second.estimatedSize;
+
+	snapshot.values.push_back({ "EstimatedSize", 4, std::string({ char(size & 0xFF), char((size >> 8) & 0xFF), char((size >> 16) & 0xFF), char(size >> 24) }) });
+
+	return true;
+}
+
+bool EngineTest::RecordingSystem::RestoreUninstallEntry(const String &key, const Tolvane::RegistrySnapshot &snapshot)
+{
+	entries.erase(key.ToUTF8());
+
+	if (!snapshot.exists) return true;
+
+	Tolvane::UninstallEntry	 entry;
+
+	for (const auto &value : textValues) entry.*value.second = snapshot.GetText(value.first);
+
+	for (const Tolvane::RegistryValue &value : snapshot.values)
+	{
+		if (value.name == "EstimatedSize" && value.data.size() == 4) entry.estimatedSize = UnsignedInt((unsigned char) value.data[0]) | UnsignedInt((unsigned char) value.data[1]) << 8 |
+												   UnsignedInt((unsigned char) value.data[2]) << 16 | UnsignedInt((unsigned char) value.data[3]) << 24;
+	}
+
+	entries[key.ToUTF8()] = entry;
+
+	return true;
+}
+
 std::vector<std::string> EngineTest::ScriptEntries(const String &fileName)
 {
 	std::vector<std::string> lines;

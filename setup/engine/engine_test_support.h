@@ -34,6 +34,9 @@ namespace EngineTest
 			String		 CreateShellLink(const String &target, const String &link, const String &workingFolder) override;
 			String		 WriteUninstallEntry(const String &key, const Tolvane::UninstallEntry &entry) override { entries[key.ToUTF8()] = entry; return String(); }
 			bool		 DeleteUninstallEntry(const String &key) override { return entries.erase(key.ToUTF8()) == 1; }
+			// The entries as the registry would hold them: their text values.
+			bool		 ReadUninstallEntry(const String &key, Tolvane::RegistrySnapshot &snapshot) override;
+			bool		 RestoreUninstallEntry(const String &key, const Tolvane::RegistrySnapshot &snapshot) override;
 	};
 
 	class RecordingBar : public Tolvane::ProgressBar

@@ -1,5 +1,8 @@
 #include "install_run.h"
 
+#include "install_target.h"
+#include "upgrade.h"
+
 #include <archive.h>
 
 #include <algorithm>
@@ -7,6 +10,7 @@
 #include <ctime>
 #include <cwctype>
 #include <functional>
+#include <memory>
 #include <vector>
 
 using namespace smooth;
@@ -147,8 +151,23 @@ bool Tolvane::GetQuickLaunchFolder(SystemInterface &system, String &path)
 }
 
 Tolvane::InstallRun::InstallRun(const Configuration &config, const InstallChoices &choices, SystemInterface &system, ProgressBar &fileBar, ProgressBar &totalBar)
-	: config(config), choices(choices), system(system), fileBar(fileBar), totalBar(totalBar)
+	: config(config), choices(choices), system(system), fileBar(fileBar), totalBar(totalBar),
+	  transaction([&system](const String &name, RegistrySnapshot &snapshot) { return system.ReadUninstallEntry(name, snapshot); })
 {
+}
+
+Tolvane::InstallRun::~InstallRun()
+{
+	if (transaction.IsActive()) Commit();
+}
+
+bool Tolvane::InstallRun::Prepare(const String &path, bool keepInPlace)
+{
+	if (!transaction.IsActive() || transaction.MakeRoomFor(path, keepInPlace)) return true;
+
+	Fail(path, transaction.GetCause());
+
+	return false;
 }
 
 void Tolvane::InstallRun::Fail(const String &path, const String &cause)
@@ -205,10 +224,22 @@ bool Tolvane::InstallRun::MakeFolder(UninstallScript &script, const String &path
 
 	Directory	 folder(path, String());
 
-	if (!folder.Exists())
+	/* The uninstaller's folder may have been made for the run's journal
+	 * just before: it is still new to the installation.
+	 */
+	bool		 madeForRun = transaction.MadeFolder(path);
+
+	if (!folder.Exists() || madeForRun)
 	{
 		script.RecordDirectory(path);
 		Note("folder", path);
+
+		if (!madeForRun && transaction.IsActive() && !transaction.WillMakeFolder(path))
+		{
+			Fail(path, transaction.GetCause());
+
+			return false;
+		}
 	}
 
 	if (folder.Create() != Success() || !folder.Exists())
@@ -250,6 +281,13 @@ void Tolvane::InstallRun::Register(const String &scriptFile)
 	entry.installDate	   = installDate != 0 ? installDate : Today();
 	entry.estimatedSize	   = UnsignedInt((bytes + 1023) / 1024);
 
+	if (!transaction.WillChangeRegistry(GetEntryName(config.appName)))
+	{
+		Fail(UninstallKey(GetEntryName(config.appName)), transaction.GetCause());
+
+		return;
+	}
+
 	String	 cause = system.WriteUninstallEntry(GetEntryName(config.appName), entry);
 
 	if (cause != 0) Fail(UninstallKey(GetEntryName(config.appName)), cause);
@@ -267,24 +305,68 @@ Int Tolvane::InstallRun::Run()
 
 	Note("installing", String(config.appName).Append(" ").Append(config.appVersion).Append(" into ").Append(target));
 
-	/* Installing over an earlier installation (a newer version, say): the
-	 * folders it made exist now and would not be recorded again, and files
-	 * it had that this version lacks would be forgotten. Its script's
-	 * entries go first into ours, so the uninstaller removes both.
+	/* A run killed here before left the folder half old, half new: the old
+	 * installation comes back first.
 	 */
-	RemovalList	 earlier;
-	String		 earlierScript = InUninstallFolder(target, Tolvane::Layout::ScriptName);
+	LoggingUndo	 recoveryUndo(*this);
 
-	if (ReadRemovalList(earlierScript, earlier))
+	recovery = RecoverRun(target, recoveryUndo, recoveryFailures);
+
+	if (recovery == Recovery::TakenBack) Note("taken back an unfinished run in", target);
+	if (recoveryFailures != 0) Fail(JournalOf(target), String::FromInt(recoveryFailures).Append(" steps of an unfinished run could not be taken back"));
+
+	if (recovery == Recovery::Refused)
 	{
-		for (const String &folder : earlier.folders) script.RecordDirectory(folder);
-		for (const String &file : earlier.files)     script.RecordFile(file);
-		for (const String &key : earlier.registryKeys) script.RecordRegistryKey(key);
+		Fail(JournalOf(target), "the journal of a run in another folder; nothing installed");
 
-		Note("taken over from the earlier installation:", earlierScript);
+		return Success();
 	}
 
-	MakeFolder(script, target);
+	/* Over an earlier installation of this product, its script says what
+	 * it had; another product's installation is not ours to change.
+	 */
+	ScriptContents	 earlier;
+	String		 earlierScript = InUninstallFolder(target, Tolvane::Layout::ScriptName);
+	bool		 upgrade       = File(earlierScript).Exists() && ReadUninstallScript(earlierScript, earlier);
+
+	if (upgrade && earlier.application != config.appName)
+	{
+		TargetCheck	 check;
+
+		check.verdict = TargetCheck::Verdict::OtherProduct;
+		check.other   = earlier.application != 0 ? earlier.application : String("another program");
+
+		Fail(target, check.Text(config.appName, target));
+
+		return Success();
+	}
+
+	if (upgrade) Note("over the earlier installation of", earlierScript);
+
+	/* The target and the parents Create makes with it go on record once
+	 * the journal exists, which needs the target.
+	 */
+	std::vector<String>	 missing;
+
+	for (String folder = target; folder != 0 && !Directory(folder, String()).Exists(); )
+	{
+		missing.insert(missing.begin(), folder);
+
+		Int	 last = Path::LastNativeSeparator(folder);
+
+		folder = last > 0 ? folder.Head(last) : String();
+	}
+
+	if (!MakeFolder(script, target)) return Success();
+
+	transaction.SetJournalHook(onJournalWritten);
+
+	if (transaction.Begin(target, missing) != Success())
+	{
+		Fail(target, transaction.GetCause());
+
+		return Success();
+	}
 
 	for (Int i = 0; i < components; i++)
 	{
@@ -311,9 +393,7 @@ Int Tolvane::InstallRun::Run()
 		 */
 		bool	 registering = uninstallerInstalled && entry != 0;
 
-		String	 key = UninstallKey(entry);
-
-		if (registering && std::find(earlier.registryKeys.begin(), earlier.registryKeys.end(), key) == earlier.registryKeys.end()) script.RecordRegistryKey(key);
+		if (registering) script.RecordRegistryKey(UninstallKey(entry));
 
 		MakeFolder(script, folder);
 
@@ -327,43 +407,194 @@ Int Tolvane::InstallRun::Run()
 
 			script.RecordFile(library);
 
-			if (File(Join(target, Tolvane::Layout::LibraryName)).Copy(File(library)) != Success()) Fail(library, Because("cannot copy the platform library"));
-			else										   Note("file", library);
+			if (!Prepare(library, true)) { }
+			else if (File(Join(target, Tolvane::Layout::LibraryName)).Copy(File(library)) != Success()) Fail(library, Because("cannot copy the platform library"));
+			else												Note("file", library);
 		}
 
 		script.RecordFile(file);
 
-		if (script.Save(file) != Success()) Fail(file, Because("cannot save the uninstall script"));
-		else				    Note("uninstall script", file);
+		SaveScript(script, earlier.removal, upgrade);
 
 		if (registering) Register(file);
 	}
 
-	/* An undo takes back this run's own work, not the earlier installation
-	 * it went over.
-	 */
-	recorded = GetRemovalList(script);
-
-	recorded.folders.erase(recorded.folders.begin(), recorded.folders.begin() + earlier.folders.size());
-	recorded.files.erase(recorded.files.begin(), recorded.files.begin() + earlier.files.size());
-	recorded.registryKeys.erase(recorded.registryKeys.begin(), recorded.registryKeys.begin() + earlier.registryKeys.size());
+	if (failures.empty() && Commit() != Success()) Fail(JournalOf(target), transaction.GetCause());
 
 	return Success();
 }
 
-Int Tolvane::UndoInstallation(const RemovalList &recorded, SystemInterface &system)
+namespace
 {
-	Remover	 remover;
-	Int	 stayed = RunRemoval(recorded, remover);
-
-	for (const String &key : recorded.registryKeys)
+	// Takes a run back and says so in the run's log, step by step.
+	class RunUndo : public Tolvane::FileSystemUndo
 	{
-		String	 name = UninstallEntryName(key);
+		public:
+			RunUndo(Tolvane::SystemInterface &system, std::function<void(const String &, const String &)> note)
+				: FileSystemUndo([&system](const String &name, const Tolvane::RegistrySnapshot &snapshot) { return system.RestoreUninstallEntry(name, snapshot); }),
+				  note(std::move(note)) { }
 
-		if (name != 0 && !system.DeleteUninstallEntry(name)) stayed++;
+			bool RemoveFile(const String &path) override			{ return Noted(FileSystemUndo::RemoveFile(path), "removed", path); }
+			bool RemoveFolder(const String &path) override			{ return Noted(FileSystemUndo::RemoveFolder(path), "removed folder", path); }
+			bool MakeFolder(const String &path) override			{ return Noted(FileSystemUndo::MakeFolder(path), "made again", path); }
+			bool Restore(const String &copy, const String &path) override	{ return File(copy).Exists() ? Noted(FileSystemUndo::Restore(copy, path), "restored", path) : true; }
+			bool RestoreRegistry(const String &name, const String &copy) override { return Noted(FileSystemUndo::RestoreRegistry(name, copy), "restored registration", name); }
+		private:
+			bool Noted(bool done, const char *what, const String &path)
+			{
+				note(done ? String(what) : String("FAILED to take back"), path);
+
+				return done;
+			}
+
+			std::function<void(const String &, const String &)> note;
+	};
+}
+
+Tolvane::InstallRun::LoggingUndo::LoggingUndo(InstallRun &run) : undo(new RunUndo(run.system, [&run](const String &what, const String &path) { run.Note(what, path); }))
+{
+}
+
+Tolvane::InstallRun::LoggingUndo::~LoggingUndo()
+{
+	delete undo;
+}
+
+bool Tolvane::InstallRun::LoggingUndo::RemoveFile(const String &path)			{ return undo->RemoveFile(path); }
+bool Tolvane::InstallRun::LoggingUndo::RemoveFolder(const String &path)			{ return undo->RemoveFolder(path); }
+bool Tolvane::InstallRun::LoggingUndo::MakeFolder(const String &path)			{ return undo->MakeFolder(path); }
+bool Tolvane::InstallRun::LoggingUndo::Restore(const String &copy, const String &path)	{ return undo->Restore(copy, path); }
+bool Tolvane::InstallRun::LoggingUndo::RestoreRegistry(const String &name, const String &copy) { return undo->RestoreRegistry(name, copy); }
+
+Int Tolvane::InstallRun::TakeBack()
+{
+	if (!transaction.IsActive()) return 0;
+
+	LoggingUndo	 undo(*this);
+	Int		 failed = transaction.TakeBack(undo);
+
+	Note(failed == 0 ? "taken back" : String("taken back, ").Append(String::FromInt(failed)).Append(" steps could not be undone:"), target);
+
+	return failed;
+}
+
+Int Tolvane::InstallRun::Commit()
+{
+	if (!transaction.IsActive()) return Success();
+
+	return transaction.Commit();
+}
+
+void Tolvane::InstallRun::SaveScript(UninstallScript &script, const RemovalList &earlier, bool upgrade)
+{
+	String				 file = InUninstallFolder(target, Tolvane::Layout::ScriptName);
+	UninstallScript			*saved = &script;
+	std::unique_ptr<UninstallScript> merged;
+
+	if (upgrade)
+	{
+		std::vector<String>	 kept;
+
+		for (Int i = 0; i < config.uninstallFiles.Length(); i++) kept.push_back(Join(target, config.uninstallFiles.GetNth(i)));
+
+		UpgradePlan	 plan = PlanUpgrade(earlier, GetScriptEntries(script), kept);
+
+		/* An earlier script is the installation folder's to edit, not
+		 * ours to trust: only what lies in the installation folder, and
+		 * shortcuts with the folders that held them, go.
+		 */
+		std::vector<String>	 links;
+
+		for (const String &path : plan.leftovers.files) if (PathKey(path).size() > 4 && PathKey(path).compare(PathKey(path).size() - 4, 4, L".LNK") == 0) links.push_back(path);
+
+		auto	 Ours = [&](const String &path, bool folder)
+		{
+			if (IsBelow(path, target)) return true;
+			if (!folder) return std::find(links.begin(), links.end(), path) != links.end();
+
+			for (const String &link : links) if (IsBelow(link, path)) return true;
+
+			return false;
+		};
+
+		/* A run with failures may yet be kept as it is: then nothing of the
+		 * earlier installation is removed, and the script goes on listing
+		 * it for the uninstaller.
+		 */
+		if (failures.empty())
+		{
+			for (size_t i = plan.leftovers.files.size(); i-- > 0; )
+			{
+				const String	&path = plan.leftovers.files[i];
+
+				if (!Ours(path, false)) { Note("kept (not in the installation folder)", path); continue; }
+
+				if (transaction.RemoveFile(path)) Note("removed", path);
+				else				  Fail(path, transaction.GetCause());
+			}
+
+			for (size_t i = plan.leftovers.folders.size(); i-- > 0; )
+			{
+				const String	&path = plan.leftovers.folders[i];
+
+				if (!Ours(path, true)) continue;
+
+				if (!transaction.RemoveEmptyFolder(path)) Fail(path, transaction.GetCause());
+			}
+
+			for (const String &key : plan.leftovers.registryKeys)
+			{
+				String	 name = UninstallEntryName(key);
+
+				if (name == 0) continue;
+
+				if (!transaction.WillChangeRegistry(name)) Fail(key, transaction.GetCause());
+				else if (!system.DeleteUninstallEntry(name)) Fail(key, "cannot remove the registration");
+				else Note("unregistered", key);
+			}
+		}
+		else
+		{
+			std::vector<ScriptEntry>	 listed;
+
+			for (const String &folder : plan.leftovers.folders) listed.push_back({ ScriptEntry::Kind::Folder, folder });
+
+			listed.insert(listed.end(), plan.script.begin(), plan.script.end());
+
+			for (const String &path : plan.leftovers.files) listed.push_back({ ScriptEntry::Kind::File, path });
+			for (const String &key : plan.leftovers.registryKeys) listed.push_back({ ScriptEntry::Kind::RegistryKey, key });
+
+			plan.script.swap(listed);
+		}
+
+		merged.reset(new UninstallScript(config.appName, config.appVersion));
+
+		for (const ScriptEntry &entry : plan.script)
+		{
+			if	(entry.kind == ScriptEntry::Kind::Folder) merged->RecordDirectory(entry.path);
+			else if (entry.kind == ScriptEntry::Kind::File)	  merged->RecordFile(entry.path);
+			else						  merged->RecordRegistryKey(entry.path);
+		}
+
+		saved = merged.get();
 	}
 
-	return stayed;
+	/* The registered uninstaller must find a whole script at every moment:
+	 * the new one is written beside it and takes its name in one step.
+	 */
+	String	 part = String(file).Append(".part");
+
+	if (!Prepare(file, true) || !Prepare(part)) return;
+
+	if (saved->Save(part) != Success() || File(part).Replace(File(file)) != Success())
+	{
+		File(part).Delete();
+		Fail(file, Because("cannot save the uninstall script"));
+
+		return;
+	}
+
+	Note("uninstall script", file);
 }
 
 void Tolvane::InstallRun::InstallComponent(UninstallScript &script, Int index, Int components, Int libraryCopies)
@@ -406,33 +637,58 @@ void Tolvane::InstallRun::InstallComponent(UninstallScript &script, Int index, I
 		// whole percents.
 		archive.onProgress.Connect(std::function<void(Int)>([this](Int value) { fileBar.SetValue(value / 10); }));
 
+		/* The run turns each name into paths (its folders and the file), so
+		 * the run checks it, once, before any of them exists; the archive
+		 * writes where it is told. A hostile name (absolute, a drive, "..",
+		 * a device, a stream) must not become a path at all: no folder for
+		 * its prefixes, nothing written. The journal learns every file of
+		 * the archive at once, and the disk is waited for once.
+		 */
+		Int			 count = archive.GetNumberOfFiles();
+		std::vector<String>	 names(static_cast<size_t>(count > 0 ? count : 0));
+		std::vector<String>	 destinations;
+
+		for (Int n = 0; n < count; n++)
+		{
+			names[size_t(n)] = archive.GetFileName(n);
+
+			if (ZBK::IsSafeName(names[size_t(n)])) destinations.push_back(Join(folder, names[size_t(n)]));
+			else				       names[size_t(n)] = String();
+		}
+
+		if (transaction.IsActive() && !transaction.WillWriteFiles(destinations))
+		{
+			Fail(component->archive, transaction.GetCause());
+
+			count = 0;
+		}
+
 		/* Entries come folder by folder, so most share their folders with
 		 * the entry before: those exist already and are not walked again.
 		 */
 		entryFolders.clear();
 
-		for (Int n = 0; n < archive.GetNumberOfFiles(); n++)
+		for (Int n = 0, d = 0; n < count; n++)
 		{
-			String	 name = archive.GetFileName(n);
+			const String	&name = names[size_t(n)];
 
-			/* The run turns the name into paths (its folders and the file), so
-			 * the run checks it, once, before any of them exists; the archive
-			 * writes where it is told. A hostile name (absolute, a drive, "..",
-			 * a device, a stream) must not become a path at all: no folder for
-			 * its prefixes, nothing written.
-			 */
-			if (!ZBK::IsSafeName(name))
+			if (name == 0)
 			{
-				Fail(String(component->archive).Append(": ").Append(name), ZBK::StatusText(ZBK::Status::UnsafeName));
+				Fail(String(component->archive).Append(": ").Append(archive.GetFileName(n)), ZBK::StatusText(ZBK::Status::UnsafeName));
 
 				continue;
 			}
 
 			MakeEntryFolders(script, folder, name);
 
-			String	 destination = Join(folder, name);
+			const String	&destination = destinations[size_t(d++)];
 
 			script.RecordFile(destination);
+
+			/* The installed uninstaller stays startable while it is replaced. */
+			bool	 uninstaller = component->subdir == "." && IsUninstaller(name);
+
+			if (!Prepare(destination, uninstaller)) continue;
 
 			/* A path the system cannot make (too long a name, say) fails here
 			 * like any other write.
@@ -440,6 +696,7 @@ void Tolvane::InstallRun::InstallComponent(UninstallScript &script, Int index, I
 			if (!archive.ExtractEntry(n, destination))
 			{
 				Fail(destination, ZBK::StatusText(archive.GetLastStatus()));
+				transaction.PutBack(destination);
 
 				continue;
 			}
@@ -448,7 +705,7 @@ void Tolvane::InstallRun::InstallComponent(UninstallScript &script, Int index, I
 
 			Note("file", destination);
 
-			if (component->subdir == "." && IsUninstaller(name)) uninstallerInstalled = true;
+			if (uninstaller) uninstallerInstalled = true;
 		}
 	}
 
@@ -460,11 +717,14 @@ void Tolvane::InstallRun::CopyLibrary(UninstallScript &script, Int components)
 	fileBar.SetValue(0);
 
 	String		 destination = Join(target, Tolvane::Layout::LibraryName);
+
+	script.RecordFile(destination);
+
+	if (!Prepare(destination)) return;
+
 	IO::InStream	 source(IO::STREAM_FILE, librarySource, IO::IS_READ_ONLY);
 	IO::OutStream	 output(IO::STREAM_FILE, destination, IO::OS_REPLACE);
 	Int64		 size = source.Size();
-
-	script.RecordFile(destination);
 
 	/* An unreadable source reports its size as -1: nothing may be read or
 	 * written with that, and an empty copy is no copy.
@@ -608,9 +868,11 @@ Int Tolvane::InstallRun::CreateLinks(UninstallScript &script)
 
 		script.RecordFile(path);
 
+		if (!Prepare(path)) continue;
+
 		String	 cause = system.CreateShellLink(Join(target, link->file), path, target);
 
-		if (cause != 0) Fail(path, cause);
+		if (cause != 0) { Fail(path, cause); transaction.PutBack(path); }
 		else		Note("shortcut", path);
 	}
 

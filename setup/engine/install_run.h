@@ -12,6 +12,7 @@
 
 #include "configuration.h"
 #include "install_log.h"
+#include "run_transaction.h"
 #include "installed_layout.h"
 #include "system_interface.h"
 #include "uninstall_script.h"
@@ -67,12 +68,6 @@ namespace Tolvane
 		smooth::String	 cause;		// why, in a few words
 	};
 
-	// Takes back what a run recorded: the removal walk of the uninstaller
-	// over the run's own list (files last to first, then folders that are
-	// empty), and its entry in the list of installed programs. Returns how
-	// many entries stayed.
-	smooth::Int	 UndoInstallation(const RemovalList &recorded, SystemInterface &system);
-
 	// The message the wizard shows after a run with failures: how many steps
 	// failed and the first few paths with their causes.
 	smooth::String	 DescribeFailures(const std::vector<InstallFailure> &failures, smooth::Int shown = 5);
@@ -83,13 +78,47 @@ namespace Tolvane
 			// The run reads config and choices and reports to the two bars;
 			// all must outlive it.
 					 InstallRun(const Configuration &config, const InstallChoices &choices, SystemInterface &system, ProgressBar &fileBar, ProgressBar &totalBar);
+			// A run left pending (failures, and neither TakeBack nor Commit
+			// called) is committed: what it did stays, as before.
+					~InstallRun();
 			InstallRun(const InstallRun &) = delete;
 			InstallRun &operator =(const InstallRun &) = delete;
 
 			// The whole run, in order: target folder, marked components, library
 			// copy, shortcuts, uninstall script (when the setup script's
-			// createLog is set). Always Success(); see GetFailures.
+			// createLog is set), the product's registration. Always Success();
+			// see GetFailures.
+			//
+			// The run is a transaction (run_transaction.h): a journal in the
+			// target says what it changes, and what it replaces is kept. An
+			// unfinished run found in the target is taken back first. Over an
+			// earlier installation of the same product, what that one had and
+			// this one has not is removed (but the setup script's own data
+			// files), and the new uninstall script lists each path once. A
+			// target that holds another product's installation is refused:
+			// nothing is written. Without failures the run commits at its end;
+			// with failures it stays pending until TakeBack or Commit.
 			smooth::Int	 Run();
+
+			// Whether the run waits for TakeBack or Commit.
+			bool		 IsPending() const	{ return transaction.IsActive(); }
+
+			// Takes back everything the run changed: the target as it was,
+			// files byte for byte with their times, the earlier script and
+			// registration. Returns how many steps could not be undone.
+			smooth::Int	 TakeBack();
+			// Keeps what the run did despite its failures.
+			smooth::Int	 Commit();
+
+			// What the run found in the target before it began: an unfinished
+			// run it took back (Recovery::TakenBack), and how many of that
+			// run's steps could not be undone.
+			Recovery	 GetRecovery() const		{ return recovery; }
+			smooth::Int	 GetRecoveryFailures() const	{ return recoveryFailures; }
+
+			// Called with each journal line once it is on the disk (tests stop
+			// the process there, as a kill would).
+			std::function<void(const std::string &)> onJournalWritten;
 
 			// Writes the shortcuts the choices allow and records each one (and a
 			// start-menu group folder it creates) in script. Called by Run.
@@ -97,10 +126,6 @@ namespace Tolvane
 
 			// Everything that failed, in the order it happened.
 			const std::vector<InstallFailure> &GetFailures() const	{ return failures; }
-
-			// What the run recorded in its uninstall script, whether or not the
-			// script could be saved: what an undo takes back.
-			const RemovalList &GetRecorded() const	{ return recorded; }
 
 			// Where the platform library is copied from: the installer's own
 			// copy in its working folder.
@@ -118,6 +143,25 @@ namespace Tolvane
 			// Today's date as the list wants it (YYYYMMDD); a test may fix it.
 			smooth::String	 installDate;
 		private:
+			// Takes a run back on the real file system and the system's
+			// registry, writing every step to the run's log.
+			class LoggingUndo : public JournalUndo
+			{
+				public:
+					explicit	 LoggingUndo(InstallRun &run);
+							~LoggingUndo();
+					LoggingUndo(const LoggingUndo &) = delete;
+					LoggingUndo &operator =(const LoggingUndo &) = delete;
+
+					bool		 RemoveFile(const smooth::String &path) override;
+					bool		 RemoveFolder(const smooth::String &path) override;
+					bool		 MakeFolder(const smooth::String &path) override;
+					bool		 Restore(const smooth::String &copy, const smooth::String &path) override;
+					bool		 RestoreRegistry(const smooth::String &name, const smooth::String &copy) override;
+				private:
+					JournalUndo	*undo;
+			};
+
 			void		 Fail(const smooth::String &path, const smooth::String &cause);
 			void		 Note(const smooth::String &what, const smooth::String &path);
 			// Records a folder when it is new, then creates it; false when it
@@ -129,6 +173,8 @@ namespace Tolvane
 			void		 InstallComponent(UninstallScript &script, smooth::Int index, smooth::Int components, smooth::Int libraryCopies);
 			void		 CopyLibrary(UninstallScript &script, smooth::Int components);
 			void		 Register(const smooth::String &scriptFile);
+			void		 SaveScript(UninstallScript &script, const RemovalList &earlier, bool upgrade);
+			bool		 Prepare(const smooth::String &path, bool keepInPlace = false);
 			smooth::String	 LinkFolder(const Link &link, UninstallScript &script, bool &usable);
 			bool		 LinkAllowed(const Link &link) const;
 
@@ -139,7 +185,9 @@ namespace Tolvane
 			ProgressBar		&totalBar;
 			smooth::String		 target;
 			std::vector<InstallFailure> failures;
-			RemovalList		 recorded;
+			RunTransaction		 transaction;
+			Recovery		 recovery = Recovery::None;
+			smooth::Int		 recoveryFailures = 0;
 			// Folders that exist now because this run found or made them: an
 			// archive of thousands of files in a few folders need not ask the
 			// file system about the same folder thousands of times.

@@ -353,43 +353,82 @@ namespace
 		}
 	}
 
-	TEST_F(RunTest, AnUpgradeTakesOverTheEarlierScriptAndUndoesOnlyItself)
+	TEST_F(RunTest, AnUpgradeEndsAsAFreshInstallationAndAFailedRunIsTakenBack)
 	{
-		WriteArchive(Archive("v1.zbk"), { { "old/only-in-1.txt", "1" }, { "both.txt", "1" } });
+		WriteArchive(Archive("v1.zbk"), { { "old/only-in-1.txt", "1" }, { "both.txt", "1" }, { "notes.ini", "1" } });
 		WriteArchive(Archive("v2.zbk"), { { "both.txt", "2" }, { "new/only-in-2.txt", "2" } });
 
 		String	 t = Target(), script = In(In(t, "uninstall"), "uninstall.xml");
-
-		for (const char *archive : { "v1.zbk", "v2.zbk" })
+		auto	 Version = [&](const char *archive, const char *missing)
 		{
-			Load(std::string("<component id=\"c\"><archive>") + Archive(archive).ToUTF8() + "</archive></component>", "");
-			choices.selected = { true };
-			EXPECT_TRUE(Run().empty()) << archive;
+			Load(std::string("<component id=\"c\"><archive>") + Archive(archive).ToUTF8() + "</archive></component>"
+			     + (missing != nullptr ? std::string("<component id=\"d\"><archive>") + missing + "</archive></component>" : std::string()), "");
+			choices.selected = { true, true };
+		};
+
+		Version("v1.zbk", nullptr);
+		ASSERT_TRUE(Run().empty());
+		scratch.Write(In("Target", "mine.txt"), "the user's");
+		Version("v2.zbk", nullptr);
+		ASSERT_TRUE(Run().empty());
+
+		// What 1.0 had and 2.0 has not is gone, but the data file and the user's.
+		EXPECT_FALSE(Directory(In(t, "old")).Exists());
+		EXPECT_EQ("2", scratch.Read(In("Target", "both.txt")));
+		EXPECT_EQ("1", scratch.Read(In("Target", "notes.ini"))) << "the program's data file stays";
+		EXPECT_FALSE(Directory(Tolvane::RunFolderOf(t)).Exists());
+
+		std::vector<std::string> lines = ScriptEntries(script);
+		std::vector<std::string> expected = { "application App", "version 1.2",
+			"directory " + t.ToUTF8(), "directory " + In(t, "uninstall").ToUTF8(),
+			"file " + In(t, "both.txt").ToUTF8(), "directory " + In(t, "new").ToUTF8(), "file " + In(t, "new/only-in-2.txt").ToUTF8(),
+			"file " + In(t, "notes.ini").ToUTF8(), "file " + script.ToUTF8() };
+
+		EXPECT_EQ(expected, lines) << "each path once, the earlier folders first";
+
+		// 3.0 misses an archive: taken back, 2.0 is there as it was.
+		const std::string	 before = scratch.Read(In("Target", "both.txt")) + scratch.Read(In(In("Target", "uninstall"), "uninstall.xml"));
+
+		Version("v1.zbk", "missing.zbk");
+		{
+			Tolvane::InstallRun	 v3(*configuration, choices, system, fileBar, totalBar);
+
+			v3.Run();
+			EXPECT_FALSE(v3.GetFailures().empty());
+			EXPECT_TRUE(v3.IsPending());
+			EXPECT_EQ(0, v3.TakeBack());
 		}
+
+		EXPECT_EQ(before, scratch.Read(In("Target", "both.txt")) + scratch.Read(In(In("Target", "uninstall"), "uninstall.xml")));
+		EXPECT_FALSE(Directory(In(t, "old")).Exists());
+		EXPECT_FALSE(Directory(Tolvane::RunFolderOf(t)).Exists());
 
 		Tolvane::RemovalList	 list;
 
 		ASSERT_TRUE(Tolvane::ReadRemovalList(script, list));
 
-		// The first installation's folders come first, parents before children.
-		EXPECT_EQ((std::vector<String>{ t, In(t, "old"), In(t, "uninstall"), In(t, "new") }), std::vector<String>(list.folders.begin(), list.folders.end()));
-
 		Tolvane::Remover	 remover;
 
-		EXPECT_EQ(0, Tolvane::RunRemoval(list, remover));
-		EXPECT_FALSE(Directory(t).Exists()) << "nothing of either installation stays";
+		EXPECT_EQ(1, Tolvane::RunRemoval(list, remover)) << "the target stays for the user's file";
+		EXPECT_EQ((std::vector<String>{ "mine.txt" }), Directory(t).GetFiles());
+		EXPECT_TRUE(Directory(t).GetDirectories().empty());
+	}
 
-		// An undo of the second run alone keeps what the first one made.
+	TEST_F(RunTest, AnotherProductsFolderIsRefused)
+	{
+		String	 t = Target();
 
+		Directory(In(t, "uninstall")).Create();
+		scratch.Write(In(In("Target", "uninstall"), "uninstall.xml"), "<UninstallScript><application>Other</application></UninstallScript>");
+		WriteArchive(Archive("v1.zbk"), { { "a.txt", "1" } });
 		Load(std::string("<component id=\"c\"><archive>") + Archive("v1.zbk").ToUTF8() + "</archive></component>", "");
-		Tolvane::InstallRun	 v1(*configuration, choices, system, fileBar, totalBar);
-		v1.Run();
-		Load(std::string("<component id=\"c\"><archive>") + Archive("v2.zbk").ToUTF8() + "</archive></component>", "");
-		Tolvane::InstallRun	 v2(*configuration, choices, system, fileBar, totalBar);
-		v2.Run();
+		choices.selected = { true };
 
-		EXPECT_EQ(0, Tolvane::UndoInstallation(v2.GetRecorded(), system));
-		EXPECT_TRUE(File(In(t, In("old", "only-in-1.txt"))).Exists());
-		EXPECT_FALSE(Directory(In(t, "new")).Exists());
+		std::vector<Tolvane::InstallFailure>	 failures = Run();
+
+		ASSERT_EQ(1u, failures.size());
+		EXPECT_GE(failures[0].cause.Find("holds an installation of Other"), 0);
+		EXPECT_EQ((std::vector<String>{ "uninstall" }), Directory(t).GetDirectories());
+		EXPECT_TRUE(Directory(t).GetFiles().empty());
 	}
 }

@@ -262,9 +262,25 @@ Int Tolvane::JournalWriter::Write(bool durable)
 
 	if (!pending.empty() && stream->OutputData(pending.data(), Int(pending.size())) != Success()) return Error();
 
-	pending.clear();
+	std::string	 written;
 
-	return durable ? stream->Sync() : stream->Flush();
+	written.swap(pending);
+
+	Int	 result = durable ? stream->Sync() : stream->Flush();
+
+	if (result == Success() && onWritten)
+	{
+		for (size_t start = 0; start < written.size(); )
+		{
+			size_t	 end = written.find('\n', start);
+
+			onWritten(written.substr(start, end - start));
+
+			start = end + 1;
+		}
+	}
+
+	return result;
 }
 
 Int Tolvane::JournalWriter::Commit()

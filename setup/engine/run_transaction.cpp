@@ -337,7 +337,8 @@ bool Tolvane::RunTransaction::MakeRoomFor(const String &path, bool keepInPlace)
 	/* A rename keeps the file's bytes and times as they were; the copy of
 	 * a file that must stay startable reaches its name only when whole.
 	 */
-	if ((keepInPlace ? File(path).Copy(File(copy)) : File(path).Move(File(copy))) == Success()) return true;
+	if (keepInPlace && File(path).Copy(File(copy)) == Success()) return true;
+	if (!keepInPlace && File(path).Move(File(copy)) == Success()) { movedCopies[key] = copy; return true; }
 
 	cause = Because(String("cannot keep the earlier ").Append(path));
 
@@ -347,6 +348,24 @@ bool Tolvane::RunTransaction::MakeRoomFor(const String &path, bool keepInPlace)
 	written.erase(key);
 
 	return false;
+}
+
+void Tolvane::RunTransaction::PutBack(const String &path)
+{
+	auto	 moved = movedCopies.find(PathKey(path));
+
+	if (moved == movedCopies.end()) return;
+
+	/* Taking back finds no copy and leaves the file alone; the record
+	 * stays true either way.
+	 */
+	if (File(moved->second).Replace(File(path)) != Success()) return;
+
+	/* A later write of the same path moves it aside again, under the
+	 * record's name.
+	 */
+	pendingCopies[moved->first] = moved->second;
+	movedCopies.erase(moved);
 }
 
 bool Tolvane::RunTransaction::WillChangeRegistry(const String &name)

@@ -95,6 +95,11 @@ namespace Tolvane
 			// kept: it must then not be written.
 			bool		 MakeRoomFor(const smooth::String &path, bool keepInPlace = false);
 
+			// After a write at path failed: puts the file MakeRoomFor moved
+			// aside back in its place, so that a run kept despite its
+			// failures keeps the earlier file rather than none.
+			void		 PutBack(const smooth::String &path);
+
 			// Before the product's entry name in the list of installed
 			// programs is written or removed: keeps its values.
 			bool		 WillChangeRegistry(const smooth::String &name);
@@ -117,6 +122,9 @@ namespace Tolvane
 
 			// The last cause of a false or Error().
 			const smooth::String &GetCause() const	{ return cause; }
+
+			// Called with each journal line once it is written (JournalWriter).
+			void		 SetJournalHook(std::function<void(const std::string &)> hook) { journal.onWritten = std::move(hook); }
 		private:
 			bool		 Keep(const smooth::String &path, bool copy, smooth::String &kept);
 			smooth::String	 NextCopy();
@@ -133,6 +141,7 @@ namespace Tolvane
 			// made and the registrations it changed.
 			std::unordered_set<std::wstring> written;
 			std::unordered_map<std::wstring, smooth::String> pendingCopies;
+			std::unordered_map<std::wstring, smooth::String> movedCopies;
 			std::unordered_set<std::wstring> madeFolders;
 			std::unordered_set<std::wstring> changedEntries;
 			// Folders made for the run folder alone, removed with it.

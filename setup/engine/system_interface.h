@@ -7,6 +7,10 @@
 
 #include <smooth.h>
 
+#include <functional>
+#include <string>
+
+#include "registry_backup.h"
 #include "uninstall_script.h"
 
 namespace Tolvane
@@ -69,8 +73,23 @@ namespace Tolvane
 			virtual smooth::String	 WriteUninstallEntry(const smooth::String &key, const UninstallEntry &entry) = 0;
 			// Removes the entry name from that list; false when it stays.
 			virtual bool		 DeleteUninstallEntry(const smooth::String &key) = 0;
+
+			// Reads the entry name as it is, every value (a missing entry reads
+			// as one that does not exist); false when it cannot be read.
+			virtual bool		 ReadUninstallEntry(const smooth::String &key, RegistrySnapshot &snapshot) = 0;
+			// Makes the entry name exactly what snapshot holds (removed when
+			// the snapshot does not exist); false when it cannot.
+			virtual bool		 RestoreUninstallEntry(const smooth::String &key, const RegistrySnapshot &snapshot) = 0;
 	};
 
 	// The running system's implementation (Windows builds only).
 	SystemInterface	&GetSystem();
+
+	// For the tests of runs that are killed: when the environment variable
+	// TOLVANE_KILL_AT is TEXT or TEXT#N, a hook for InstallRun's
+	// onJournalWritten that ends the process at once (exit code 9, as a kill
+	// would: nothing is cleaned up) right after the N-th (default: first)
+	// journal record whose line contains TEXT reached the disk, before the
+	// change it announces. Empty otherwise. Windows builds only.
+	std::function<void(const std::string &)> KillHookFromEnvironment();
 }

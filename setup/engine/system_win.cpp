@@ -5,6 +5,7 @@
 #include <shobjidl.h>
 
 #include <cstring>
+#include <memory>
 #include <string>
 
 using namespace smooth;
@@ -228,6 +229,41 @@ namespace
 
 				return RegDeleteKeyW(HKEY_LOCAL_MACHINE, path.Wide()) == ERROR_SUCCESS;
 			}
+
+			bool ReadUninstallEntry(const String &name, Tolvane::RegistrySnapshot &snapshot) override
+			{
+				return Tolvane::ReadUninstallEntrySnapshot(name, snapshot);
+			}
+
+			bool RestoreUninstallEntry(const String &name, const Tolvane::RegistrySnapshot &snapshot) override
+			{
+				return Tolvane::RestoreUninstallEntrySnapshot(name, snapshot);
+			}
+	};
+}
+
+std::function<void(const std::string &)> Tolvane::KillHookFromEnvironment()
+{
+	wchar_t		 value[1024] = { 0 };
+	DWORD		 length	     = GetEnvironmentVariableW(L"TOLVANE_KILL_AT", value, 1024);
+
+	if (length == 0 || length >= 1024) return nullptr;
+
+	std::string	 text  = String(value).ToUTF8();
+	size_t		 mark  = text.rfind('#');
+	long		 wanted = 1;
+
+	if (mark != std::string::npos && mark + 1 < text.size() && text.find_first_not_of("0123456789", mark + 1) == std::string::npos)
+	{
+		wanted = std::stol(text.substr(mark + 1));
+		text   = text.substr(0, mark);
+	}
+
+	auto	 seen = std::make_shared<long>(0);
+
+	return [text, wanted, seen](const std::string &line)
+	{
+		if (line.find(text) != std::string::npos && ++*seen == wanted) TerminateProcess(GetCurrentProcess(), 9);
 	};
 }
 

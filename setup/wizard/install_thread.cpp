@@ -1,4 +1,4 @@
-#include "tolvane.h"
+#include "wizard.h"
 
 #include "layer_components.h"
 #include "layer_directory.h"
@@ -20,37 +20,37 @@ namespace
 	};
 }
 
-Tolvane::InstallChoices Tolvane::Tolvane::ReadChoices() const
+Tolvane::InstallChoices Tolvane::Wizard::ReadChoices() const
 {
-	InstallChoices	 choices;
+	PageChoices	 pages;
 
-	choices.targetFolder = layerDirectory->GetTargetDirectory().GetPath();
+	pages.targetFolder = widgets.layerDirectory->GetTargetDirectory().GetPath();
 
-	for (Int i = 0; i < config->components.Length(); i++) choices.selected.push_back(layerComponents->IsComponentSelected(i));
+	for (Int i = 0; i < widgets.layerComponents->componentList->Length(); i++) pages.marked.push_back(widgets.layerComponents->IsComponentSelected(i));
 
-	choices.createStartMenu	  = layerLinks->createStartMenu;
-	choices.createDesktop	  = layerLinks->createDesktop;
-	choices.createQuickLaunch = layerLinks->createQuickLaunch;
+	pages.createStartMenu	= widgets.layerLinks->createStartMenu;
+	pages.createDesktop	= widgets.layerLinks->createDesktop;
+	pages.createQuickLaunch = widgets.layerLinks->createQuickLaunch;
 
-	return choices;
+	return ChoicesFromPages(pages, config);
 }
 
-Int Tolvane::Tolvane::InstallThread(Threads::Thread *thread)
+Int Tolvane::Wizard::InstallThread(Threads::Thread *thread)
 {
 	/* The pages are hidden and their buttons gone while we run, so what they
 	 * hold now is what the user chose; read it once and leave the widgets
 	 * alone from here on.
 	 */
-	InstallChoices	 choices = ReadChoices();
-	WindowBar	 fileBar(currentFileBar);
-	WindowBar	 allBar(totalBar);
-	InstallRun	 run(*config, choices, GetSystem(), fileBar, allBar);
+	installChoices = ReadChoices();
+	fileBar.reset(new WindowBar(widgets.currentFileBar));
+	allBar.reset(new WindowBar(widgets.totalBar));
+	installRun.reset(new InstallRun(config, installChoices, GetSystem(), *fileBar, *allBar));
 
-	run.log = installLog;
-	run.Run();
+	installRun->log		     = installLog;
+	installRun->onJournalWritten = KillHookFromEnvironment();
+	installRun->Run();
 
-	installFailures = run.GetFailures();
-	installRecorded = run.GetRecorded();
+	installFailures = installRun->GetFailures();
 
 	return Success();
 }

@@ -1,14 +1,13 @@
 #include "layer_components.h"
 
-#include "configuration.h"
 #include "page_text.h"
 
 using namespace smooth;
 using namespace smooth::GUI;
 
-Tolvane::LayerComponents::LayerComponents() : Layer(String())
+Tolvane::LayerComponents::LayerComponents(const Configuration &config) : Layer(String()), config(config)
 {
-	pageText	 = new Text(PageText(config->componentsText), Point(59, 63));
+	pageText	 = new Text(PageText(config.componentsText, config.appVersion), Point(59, 63));
 	componentsGroup	 = new GroupBox("Available components", Point(9, 143), Size(276, 143));
 	componentList	 = new ListBox(Point(19, 156), Size(256, 120));
 	descriptionGroup = new GroupBox("Description", Point(295, 143), Size(170, 143));
@@ -16,20 +15,14 @@ Tolvane::LayerComponents::LayerComponents() : Layer(String())
 
 	componentList->SetFlags(LF_MULTICHECKBOX);
 
-	for (Int i = 0; i < config->components.Length(); i++)
+	for (Int i = 0; i < config.components.Length(); i++)
 	{
-		Component	*component = config->components.GetNth(i);
-		ListEntry	*entry	   = componentList->AddEntry(PageText(component != nullptr ? component->name : String()));
+		Component	*component = config.components.GetNth(i);
+		ComponentEntry	 shown	   = component != nullptr ? EntryOfComponent(*component, config.appVersion) : ComponentEntry { String(), false, false };
+		ListEntry	*entry	   = componentList->AddEntry(shown.label);
 
-		if (component != nullptr && component->mode == COMPONENT_REQUIRED)
-		{
-			entry->SetMark(true);
-			entry->Deactivate();
-		}
-		else if (component != nullptr && component->mode == COMPONENT_DEFAULT)
-		{
-			entry->SetMark(true);
-		}
+		if (shown.marked) entry->SetMark(true);
+		if (shown.locked) entry->Deactivate();
 
 		entry->onMouseOver.Connect(&LayerComponents::UpdateDescription, this);
 		entry->onMouseOut.Connect(&LayerComponents::UpdateDescription, this);
@@ -67,18 +60,14 @@ bool Tolvane::LayerComponents::IsComponentSelected(int index) const
 
 void Tolvane::LayerComponents::UpdateDescription()
 {
-	for (Int i = 0; i < config->components.Length(); i++)
+	Int	 hovered = -1;
+
+	for (Int i = 0; i < componentList->Length(); i++)
 	{
 		ListEntry	*entry = componentList->GetNthEntry(i);
 
-		if (entry == nullptr || !entry->IsMouseOver()) continue;
-
-		Component	*component = config->components.GetNth(i);
-
-		descriptionText->SetText(component != nullptr ? component->description : String());
-
-		return;
+		if (entry != nullptr && entry->IsMouseOver()) { hovered = i; break; }
 	}
 
-	descriptionText->SetText("Move the mouse over a\ncomponent entry to\nshow a description");
+	descriptionText->SetText(ComponentDescription(config, hovered));
 }

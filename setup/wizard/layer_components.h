@@ -5,6 +5,8 @@
 #include <smooth.h>
 #include <smooth/gui.h>
 
+#include "configuration.h"
+
 namespace Tolvane
 {
 	class LayerComponents : public smooth::GUI::Layer
@@ -16,10 +18,11 @@ namespace Tolvane
 			smooth::GUI::GroupBox	*descriptionGroup;
 			smooth::GUI::Text	*descriptionText;
 
-			// Entry i stands for component i for the page's whole life:
-			// required components marked and locked, default ones marked,
-			// optional ones unmarked.
-					 LayerComponents();
+			// Entry i stands for component i of config for the page's whole
+			// life, as EntryOfComponent says: required components marked and
+			// locked, default ones marked, optional ones unmarked. config must
+			// outlive the page (the descriptions are read from it).
+					 LayerComponents(const Configuration &config);
 			virtual		~LayerComponents();
 			LayerComponents(const LayerComponents &) = delete;
 			LayerComponents &operator =(const LayerComponents &) = delete;
@@ -30,5 +33,7 @@ namespace Tolvane
 			// Shows the description of the component under the mouse, or the
 			// hint when the mouse is over none.
 			void			 UpdateDescription();
+		private:
+			const Configuration	&config;
 	};
 }

@@ -1,18 +1,15 @@
 #include "layer_directory.h"
 
-#include "configuration.h"
 #include "page_text.h"
-
-#include "system_interface.h"
 
 using namespace smooth;
 using namespace smooth::GUI;
 
-Tolvane::LayerDirectory::LayerDirectory() : Layer(String())
+Tolvane::LayerDirectory::LayerDirectory(const Configuration &config, SystemInterface &system) : Layer(String())
 {
-	pageText	= new Text(PageText(config->directoryText), Point(59, 63));
+	pageText	= new Text(PageText(config.directoryText, config.appVersion), Point(59, 63));
 	directoryGroup	= new GroupBox("Destination Directory", Point(9, 243), Size(456, 43));
-	directoryEdit	= new EditBox(GetProgramFilesFolder().Append(config->defaultDir), Point(19, 256), Size(348, 0), 0);
+	directoryEdit	= new EditBox(system.GetProgramFilesFolder().Append(config.defaultDir), Point(19, 256), Size(348, 0), 0);
 	browseButton	= new Button("Browse", Bitmap(), Point(377, 255), Size(0, 0));
 
 	browseButton->onAction.Connect(&LayerDirectory::OnBrowse, this);
@@ -36,16 +33,12 @@ Directory Tolvane::LayerDirectory::GetTargetDirectory() const
 	return Directory(directoryEdit->GetText(), String());
 }
 
-String Tolvane::LayerDirectory::GetProgramFilesFolder()
-{
-	return GetSystem().GetProgramFilesFolder();
-}
-
 void Tolvane::LayerDirectory::OnBrowse()
 {
 	Dialogs::DirSelection	*dialog = new Dialogs::DirSelection();
 
-	dialog->SetParentWindow(config->mainWindow);
+	/* The page lives in the wizard window: the dialog belongs over it. */
+	dialog->SetParentWindow(GetContainerWindow());
 	dialog->SetDirName(directoryEdit->GetText());
 	dialog->SetCaption("\nSelect the folder in which the program will be installed:");
 

@@ -4,6 +4,9 @@
 #include <smooth.h>
 #include <smooth/gui.h>
 
+#include "configuration.h"
+#include "system_interface.h"
+
 namespace Tolvane
 {
 	class LayerDirectory : public smooth::GUI::Layer
@@ -14,9 +17,10 @@ namespace Tolvane
 			smooth::GUI::EditBox	*directoryEdit;
 			smooth::GUI::Button	*browseButton;
 
-			// The edit box starts with GetProgramFilesFolder() followed
-			// directly by the configuration's defaultDir.
-					 LayerDirectory();
+			// The edit box starts with the system's Program Files folder
+			// followed directly by the configuration's defaultDir; the system
+			// is asked once, here.
+					 LayerDirectory(const Configuration &config, SystemInterface &system);
 			virtual		~LayerDirectory();
 			LayerDirectory(const LayerDirectory &) = delete;
 			LayerDirectory &operator =(const LayerDirectory &) = delete;
@@ -24,14 +28,9 @@ namespace Tolvane
 			// The folder in the edit box as typed or chosen; not tested.
 			smooth::Directory	 GetTargetDirectory() const;
 
-			// The Program Files folder, always ending with a backslash: the
-			// registry's ProgramFilesDir of the local machine, else the
-			// expansion of "%ProgramFiles%" (which stays "%ProgramFiles%" when
-			// the variable is not defined), else just a backslash.
-			static smooth::String	 GetProgramFilesFolder();
-
-			// Browse: a folder dialog preset with the edit text; a chosen
-			// folder replaces the text, a cancelled dialog leaves it.
+			// Browse: a folder dialog over the page's window, preset with the
+			// edit text; a chosen folder replaces the text, a cancelled dialog
+			// leaves it.
 			void			 OnBrowse();
 	};
 }

@@ -5,6 +5,8 @@
 #include <smooth.h>
 #include <smooth/gui.h>
 
+#include "configuration.h"
+
 namespace Tolvane
 {
 	class LayerLicense : public smooth::GUI::Layer
@@ -13,19 +15,12 @@ namespace Tolvane
 			smooth::GUI::Text	*pageText;
 			smooth::GUI::MultiEdit	*licenseEdit;
 
-					 LayerLicense();
+			// Shows the configured licenseText and, read-only, the text of its
+			// licenseFile (LoadLicenseText, zeros shown as blanks); a missing
+			// file leaves the box empty.
+					 LayerLicense(const Configuration &config);
 			virtual		~LayerLicense();
 			LayerLicense(const LayerLicense &) = delete;
 			LayerLicense &operator =(const LayerLicense &) = delete;
-
-			// The configuration's licenseFile read byte by byte, each byte one
-			// character of the same code (0 to 255), line ends as stored.
-			// Empty when licenseFile is "nolicense" (no file is opened), empty
-			// or cannot be opened.
-			static smooth::String	 LoadLicenseText();
-
-			// The licence as the box shows it: every character 0 (which would
-			// end the box's text) becomes a blank; all else is unchanged.
-			static smooth::String	 ShownLicenseText(const smooth::String &licence);
 	};
 }

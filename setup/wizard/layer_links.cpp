@@ -1,6 +1,6 @@
 #include "layer_links.h"
 
-#include "configuration.h"
+#include "layer_text.h"
 #include "page_text.h"
 
 #include "install_run.h"
@@ -8,13 +8,13 @@
 using namespace smooth;
 using namespace smooth::GUI;
 
-Tolvane::LayerLinks::LayerLinks() : Layer(String())
+Tolvane::LayerLinks::LayerLinks(const Configuration &config, SystemInterface &system) : Layer(String())
 {
 	createStartMenu	  = true;
 	createDesktop	  = true;
 	createQuickLaunch = false;
 
-	pageText	 = new Text(PageText(config->linksText), Point(59, 63));
+	pageText	 = new Text(PageText(config.linksText, config.appVersion), Point(59, 63));
 
 	/* The boxes follow the page text, however many lines it has. */
 	Int	 y1 = 63 + pageText->GetSize().cy + 12;
@@ -23,7 +23,7 @@ Tolvane::LayerLinks::LayerLinks() : Layer(String())
 	desktopCheck	 = new CheckBox("Create Desktop icon", Point(59, y1 + 26), LabelSize("Create Desktop icon", 150), &createDesktop);
 	quickLaunchCheck = new CheckBox("Create Quick Launch icon", Point(59, y1 + 52), LabelSize("Create Quick Launch icon", 150), &createQuickLaunch);
 
-	if (!QuickLaunchFolderExists())
+	if (!QuickLaunchFolderExists(system))
 	{
 		createQuickLaunch = false;
 		quickLaunchCheck->Deactivate();
@@ -43,9 +43,9 @@ Tolvane::LayerLinks::~LayerLinks()
 	DeleteObject(quickLaunchCheck);
 }
 
-bool Tolvane::LayerLinks::QuickLaunchFolderExists()
+bool Tolvane::LayerLinks::QuickLaunchFolderExists(SystemInterface &system)
 {
 	String	 path;
 
-	return GetQuickLaunchFolder(GetSystem(), path) && Directory(path, String()).Exists();
+	return GetQuickLaunchFolder(system, path) && Directory(path, String()).Exists();
 }

@@ -1,21 +1,22 @@
 #include "layer_reboot.h"
 
-#include "configuration.h"
+#include "layer_text.h"
 #include "page_text.h"
+#include "wizard_model.h"
 
 #include <windows.h>
 
 using namespace smooth;
 using namespace smooth::GUI;
 
-Tolvane::LayerReboot::LayerReboot(long *rebootChoice) : Layer(String())
+Tolvane::LayerReboot::LayerReboot(const Configuration &config, long *restartChoice) : Layer(String())
 {
 	EnableShutdownPrivilege();
 
 	/* The text takes the place where other pages show the icon. */
-	pageText	   = new Text(PageText(config->rebootText), Point(9, 63));
-	restartNowOption   = new OptionBox("Yes, restart the computer now!", Point(37, 92), LabelSize("Yes, restart the computer now!", 200), rebootChoice, 1);
-	restartLaterOption = new OptionBox("No, I will restart my computer later!", Point(37, 115), LabelSize("No, I will restart my computer later!", 200), rebootChoice, 2);
+	pageText	   = new Text(PageText(config.rebootText, config.appVersion), Point(9, 63));
+	restartNowOption   = new OptionBox("Yes, restart the computer now!", Point(37, 92), LabelSize("Yes, restart the computer now!", 200), restartChoice, RESTART_NOW);
+	restartLaterOption = new OptionBox("No, I will restart my computer later!", Point(37, 115), LabelSize("No, I will restart my computer later!", 200), restartChoice, RESTART_LATER);
 
 	Add(pageText);
 	Add(restartNowOption);

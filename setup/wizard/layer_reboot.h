@@ -5,6 +5,8 @@
 #include <smooth.h>
 #include <smooth/gui.h>
 
+#include "configuration.h"
+
 namespace Tolvane
 {
 	// Enables the shutdown privilege of the process on NT-family systems; does
@@ -18,9 +20,10 @@ namespace Tolvane
 			smooth::GUI::OptionBox	*restartNowOption;
 			smooth::GUI::OptionBox	*restartLaterOption;
 
-			// Both options are bound to *rebootChoice (1: now, 2: later), which
-			// the caller owns and keeps alive as long as the page.
-					 LayerReboot(long *rebootChoice);
+			// Shows the configured rebootText; both options are bound to
+			// *restartChoice (RESTART_NOW, RESTART_LATER), which the caller
+			// owns and keeps alive as long as the page.
+					 LayerReboot(const Configuration &config, long *restartChoice);
 			virtual		~LayerReboot();
 			LayerReboot(const LayerReboot &) = delete;
 			LayerReboot &operator =(const LayerReboot &) = delete;

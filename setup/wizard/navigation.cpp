@@ -1,234 +1,210 @@
-#include "tolvane.h"
+#include "wizard.h"
 
-#include "layer_install.h"
+#include "layer_directory.h"
+
+#include "layer_text.h"
 
 #include <windows.h>
 
 using namespace smooth;
 using namespace smooth::GUI;
 
-void Tolvane::Tolvane::ShowCurrentPage(bool finishRule)
+namespace
 {
-	if (currentPage >= PAGE_INTRO && currentPage <= PAGE_FINISH) iconImage->Show();
-	else							     iconImage->Hide();
-
-	nextButton->SetText("Next ->");
-	cancelButton->SetText("Cancel");
-
-	if (currentPage == PAGE_LICENSE)
+	/* Show and Hide repaint what they touch even when nothing changes; a
+	 * step touches only what it changes, so the window does not flicker.
+	 */
+	void ShowIf(Widget *widget, bool visible)
 	{
-		nextButton->SetText("Yes");
-		cancelButton->SetText("No");
+		if (widget == nullptr || bool(widget->IsVisible()) == visible) return;
+
+		if (visible) widget->Show();
+		else	     widget->Hide();
 	}
 
-	if (finishRule && currentPage == lastPage) nextButton->SetText("Finish");
-
-	wizardWindow->SetText(config->GetPageTitle(currentPage));
-
-	Layer	*page = GetPage(currentPage);
-
-	if (page != nullptr) page->Show();
+	void SetTextIf(Widget *widget, const String &text)
+	{
+		if (widget->GetText() != text) widget->SetText(text);
+	}
 }
 
-void Tolvane::Tolvane::EndMessageLoop()
+void Tolvane::Wizard::ShowView()
+{
+	const WizardView	&view = flow.GetView();
+	Widgets			&w    = widgets;
+
+	ShowIf(w.backButton, view.back);
+	ShowIf(w.nextButton, view.next);
+	ShowIf(w.cancelButton, view.cancel);
+
+	SetTextIf(w.nextButton, view.nextText);
+	SetTextIf(w.cancelButton, view.cancelText);
+
+	ShowIf(w.iconImage, view.icon);
+
+	/* Hide before show: the page going away gives up its place first. */
+	for (Int number = PAGE_FIRST_NUMBER; number <= PAGE_LAST_NUMBER; number++)
+	{
+		if (PageOfNumber(number) != view.page) ShowIf(GetPage(PageOfNumber(number)), false);
+	}
+
+	for (Widget *widget : { (Widget *) w.currentFileText, (Widget *) w.currentFileBar, (Widget *) w.totalText, (Widget *) w.totalBar, (Widget *) w.layerInstall })
+	{
+		ShowIf(widget, view.installation);
+	}
+
+	/* Without a page the window is never shown and keeps its empty title. */
+	if (HasPages()) SetTextIf(w.wizardWindow, WizardTitle(config, view));
+
+	ShowIf(GetPage(view.page), true);
+}
+
+Int Tolvane::Wizard::Ask(const WizardMessage &message)
+{
+	return Dialogs::QuickMessage(message.text, message.caption, message.buttons, message.icon).ShowDialog();
+}
+
+void Tolvane::Wizard::EndMessageLoop()
 {
 	/* The platform's window procedure ends the message loop on a quit
 	 * message sent to it, so this returns to Main without a question.
 	 */
-	HWND	 window = (HWND) wizardWindow->GetSystemWindow();
+	HWND	 window = (HWND) widgets.wizardWindow->GetSystemWindow();
 
 	if (Setup::enableUnicode) SendMessageW(window, WM_QUIT, 0, 0);
 	else			  SendMessageA(window, WM_QUIT, 0, 0);
 }
 
-void Tolvane::Tolvane::OnNext()
+bool Tolvane::Wizard::TargetAccepted()
 {
-	/* Nothing is on screen without a page, and the buttons are hidden while
-	 * the installation runs; a click that arrives anyway changes nothing.
-	 */
-	if (!HasPages() || installing) return;
+	String		 folder = widgets.layerDirectory->GetTargetDirectory().GetPath();
+	FileSystemUndo	 undo(SystemRegistryRestorer());
+	Int		 failed = 0;
 
-	if (currentPage == lastPage)
+	if (RecoverRun(folder, undo, failed) == Recovery::TakenBack)
 	{
-		if (rebootChoice == 2) wizardWindow->Close();
-		else		       exitWindowsEx(EWX_REBOOT, 0);
+		if (installLog != nullptr) installLog->Write(String("taken back an unfinished run in ").Append(folder));
 
-		return;
+		Ask(UnfinishedRunMessage(folder, failed));
 	}
 
-	for (long page = currentPage + 1; page <= PAGE_REBOOT; page++)
-	{
-		if (config->IsPageEnabled(page)) { currentPage = page; break; }
-	}
+	TargetCheck	 check = CheckTarget(config.appName, folder, registered);
 
-	backButton->Show();
-	iconImage->Hide();
+	if (check.verdict == TargetCheck::Verdict::Go) return true;
 
-	for (long page = PAGE_INTRO; page <= PAGE_REBOOT; page++) GetPage(page)->Hide();
+	Ask(FolderRefusedMessage(config, check, folder));
 
-	if (currentPage == installPage)
-	{
-		wizardWindow->SetText(config->installationTitle);
-
-		backButton->Hide();
-		nextButton->Hide();
-		cancelButton->Hide();
-
-		iconImage->Show();
-		currentFileText->Show();
-		currentFileBar->Show();
-		totalText->Show();
-		totalBar->Show();
-		layerInstall->Show();
-
-		installing    = true;
-		installThread = new Threads::Thread(nullptr);
-
-		installThread->threadMain.Connect(&Tolvane::InstallThread, this);
-
-		/* A thread that could not start never finishes: pump only for one
-		 * that runs, and go on to the next page either way.
-		 */
-		bool	 quit	  = false;
-		WPARAM	 quitCode = 0;
-
-		if (installThread->Start() == Success())
-		{
-			do
-			{
-				MSG	 msg;
-				BOOL	 got = Setup::enableUnicode ? PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)
-								    : PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE);
-
-				if (got)
-				{
-					/* A quit request taken here belongs to the main loop:
-					 * keep it and hand it back once the run is over.
-					 */
-					if (msg.message == WM_QUIT) { quit = true; quitCode = msg.wParam; }
-
-					TranslateMessage(&msg);
-
-					if (Setup::enableUnicode) DispatchMessageW(&msg);
-					else			  DispatchMessageA(&msg);
-				}
-
-				Sleep(10);
-			}
-			while (installThread->GetStatus() != Threads::THREAD_FINISHED);
-		}
-
-		if (installThread != nullptr) DeleteObject(installThread);
-
-		installThread = nullptr;
-		installing    = false;
-
-		/* The run never stops on a failure, so the finish page alone would
-		 * claim success: say what went wrong first, while the installation
-		 * page is still up.
-		 */
-		if (!installFailures.empty())
-		{
-			Dialogs::QuickMessage	 message(DescribeFailures(installFailures), "Setup", MB_YESNO, 32515);
-
-			/* Taking back what a broken installation left is the way back to
-			 * the machine as it was; the finish page would then be untrue,
-			 * so Setup ends.
-			 */
-			if (message.ShowDialog() == IDYES)
-			{
-				Int	 stayed = UndoInstallation(installRecorded, GetSystem());
-
-				Dialogs::QuickMessage(stayed == 0 ? String("Setup has taken back everything it installed.")
-								  : String("Setup has taken back what it installed; ").Append(String::FromInt(stayed)).Append(" files or folders could not be removed."),
-						      "Setup", MB_OK, 32516).ShowDialog();
-
-				EndMessageLoop();
-
-				return;
-			}
-		}
-
-		nextButton->Show();
-		currentFileText->Hide();
-		currentFileBar->Hide();
-		totalText->Hide();
-		totalBar->Hide();
-		layerInstall->Hide();
-
-		if (quit) PostQuitMessage(int(quitCode));
-	}
-
-	ShowCurrentPage(true);
+	return false;
 }
 
-void Tolvane::Tolvane::OnBack()
+void Tolvane::Wizard::OnNext()
 {
-	if (!HasPages() || installing) return;
-
-	long	 previousPage = currentPage;
-
-	if (currentPage >= PAGE_LICENSE && currentPage <= PAGE_SUMMARY)
-	{
-		for (long page = currentPage - 1; page >= PAGE_INTRO; page--)
-		{
-			if (config->IsPageEnabled(page)) { currentPage = page; break; }
-		}
-	}
-	else if (currentPage == PAGE_REBOOT)
-	{
-		if (config->showFinish) currentPage = PAGE_FINISH;
-	}
-
-	/* Back is hidden wherever there is nothing to go back to, but a click
-	 * can still reach the hidden button (BM_CLICK from outside). Going
-	 * nowhere must not take the page off the screen: the restart page after
-	 * the run would be hidden and never shown again.
+	/* The folder is judged once it is chosen, while the user can still
+	 * choose another.
 	 */
-	if (currentPage == previousPage) return;
+	if (flow.LeavesDirectoryPage() && !TargetAccepted()) return;
 
-	iconImage->Hide();
+	switch (flow.Next())
+	{
+		case NextStep::Ignored:
+			return;
+		case NextStep::Finish:
+			/* A refused restart is silent: the wizard stays as it is. */
+			if (FinishFor(restartChoice) == FinishStep::Close) widgets.wizardWindow->Close();
+			else						   exitWindowsEx(EWX_REBOOT, 0);
 
-	for (long page = PAGE_INTRO; page <= PAGE_REBOOT; page++) GetPage(page)->Hide();
+			return;
+		case NextStep::ShowPage:
+			ShowView();
 
-	if (currentPage == firstPage)	backButton->Hide();
-	if (currentPage == installPage) backButton->Hide();
+			return;
+		case NextStep::Install:
+			RunInstallation();
 
-	if (currentPage >= PAGE_INTRO && currentPage <= PAGE_FINISH) ShowCurrentPage(false);
+			return;
+	}
 }
 
-void Tolvane::Tolvane::OnCancel()
+void Tolvane::Wizard::RunInstallation()
 {
-	if (!HasPages() || installing) return;
+	ShowView();
 
-	if (currentPage == PAGE_LICENSE)
+	installThread = new Threads::Thread(nullptr);
+	installThread->threadMain.Connect(&Wizard::InstallThread, this);
+
+	/* A thread that could not start never finishes: wait only for one
+	 * that runs, and go on to the next page either way.
+	 */
+	QuitRequest	 quit;
+
+	if (installThread->Start() == Success()) quit = PumpMessagesWhileRunning(*installThread);
+
+	DeleteObject(installThread);
+
+	installThread = nullptr;
+
+	if (flow.RunEnded(!installFailures.empty()) == RunEndStep::AskTakeBack &&
+	    flow.AnswerTakeBack(Ask(TakeBackQuestion(installFailures))) == TakeBackStep::TakeBackAndEnd)
 	{
-		Dialogs::QuickMessage	 message("The Setup will be cancelled now!", "Info", MB_OKCANCEL, 32516);
+		Int	 stayed = installRun != nullptr ? installRun->TakeBack() : 0;
 
-		if (message.ShowDialog() != IDOK) return;
+		installRun.reset();
+
+		Ask(TakenBackMessage(stayed));
 
 		EndMessageLoop();
 
 		return;
 	}
 
-	wizardWindow->Close();
+	/* Kept as it is, failures and all. */
+	if (installRun != nullptr) installRun->Commit();
+
+	installRun.reset();
+
+	ShowView();
+
+	/* The quit request taken while the run went belongs to the loop. */
+	if (quit.taken) PostQuitMessage(int(quit.code));
 }
 
-Bool Tolvane::Tolvane::QueryExit()
+void Tolvane::Wizard::OnBack()
 {
-	/* The worker still fills the widgets of this window: it must not go
-	 * away before the run is over.
-	 */
-	if (installing) return false;
+	if (flow.Back()) ShowView();
+}
 
-	if (currentPage == lastPage) return true;
+void Tolvane::Wizard::OnCancel()
+{
+	switch (flow.Cancel())
+	{
+		case CancelStep::Ignored:
+			return;
+		case CancelStep::AskLicenceCancel:
+			if (flow.AnswerLicenceCancel(Ask(LicenceCancelMessage()))) EndMessageLoop();
 
-	Dialogs::QuickMessage	 message("Do you really want to exit Setup now?\n\nIf you quit now, the program will not be installed on your computer.\nYou may run Setup again later to complete the installation.", "Exit Setup", MB_YESNO, 32514);
+			return;
+		case CancelStep::RequestClose:
+			widgets.wizardWindow->Close();
 
-	if (message.ShowDialog() != IDYES) return false;
+			return;
+	}
+}
 
-	if (config->background && backgroundWindow != nullptr) backgroundWindow->Close();
+Bool Tolvane::Wizard::QueryExit()
+{
+	switch (flow.CloseRequested())
+	{
+		case CloseStep::Refuse:
+			return false;
+		case CloseStep::Grant:
+			return true;
+		case CloseStep::AskExit:
+			break;
+	}
+
+	if (!flow.AnswerExit(Ask(ExitQuestion()))) return false;
+
+	if (widgets.backgroundWindow != nullptr) widgets.backgroundWindow->Close();
 
 	return true;
 }

@@ -1,8 +1,9 @@
-// The page state machine, driven through the real buttons' handlers.
+// The flow in real windows: what the widgets show after each click, Finish
+// and the restart, the questions through the test hook, and the
+// installation run with its pump, its failures and the quit and close
+// requests that arrive while it goes. Which page comes when, what the
+// buttons read and how answers are judged is the model's, tested natively.
 #include "wizard_test_support.h"
-
-#include "layer_directory.h"
-#include "layer_reboot.h"
 
 #include <archive.h>
 
@@ -13,65 +14,7 @@ using namespace WizardTest;
 
 namespace
 {
-	// What the wizard shows after one step.
-	struct Expect
-	{
-		char		 action;	// 'N' Next, 'B' Back, '-' the start
-		long		 page;
-		bool		 back;
-		bool		 cancel;
-		const char	*next;		// text of the Next button
-		const char	*cancelText;
-		bool		 icon;
-		int		 totalBar;	// the total bar's value after the step
-	};
-
-	struct Walk
-	{
-		const char			*name;
-		std::vector<std::string>	 pages;
-		std::vector<Expect>		 steps;
-	};
-
-	const Walk walks[] =
-	{
-		{ "every page", { "intro", "license", "directory", "components", "links", "summary", "finish", "reboot" },
-		  { { '-', 1, false, true,  "Next ->", "Cancel", true,  0 },
-		    { 'N', 2, true,  true,  "Yes",     "No",     true,  0 },
-		    { 'N', 3, true,  true,  "Next ->", "Cancel", true,  0 },
-		    { 'B', 2, true,  true,  "Yes",     "No",     true,  0 },
-		    { 'N', 3, true,  true,  "Next ->", "Cancel", true,  0 },
-		    { 'N', 4, true,  true,  "Next ->", "Cancel", true,  0 },
-		    { 'N', 5, true,  true,  "Next ->", "Cancel", true,  0 },
-		    { 'N', 6, true,  true,  "Next ->", "Cancel", true,  0 },
-		    { 'N', 7, false, false, "Next ->", "Cancel", true,  100 },
-		    { 'N', 8, true,  false, "Finish",  "Cancel", false, 100 },
-		    { 'B', 7, false, false, "Next ->", "Cancel", true,  100 },
-		    { 'B', 7, false, false, "Next ->", "Cancel", true,  100 },
-		    { 'N', 8, true,  false, "Finish",  "Cancel", false, 100 } } },
-		{ "licence first", { "license", "directory", "finish" },
-		  { { '-', 2, false, true,  "Next ->", "Cancel", true,  0 },
-		    { 'N', 3, true,  true,  "Next ->", "Cancel", true,  0 },
-		    { 'B', 2, false, true,  "Yes",     "No",     true,  0 },
-		    { 'N', 3, true,  true,  "Next ->", "Cancel", true,  0 },
-		    { 'N', 7, false, false, "Finish",  "Cancel", true,  100 } } },
-		{ "restart without finish", { "intro", "reboot" },
-		  { { '-', 1, false, true,  "Next ->", "Cancel", true,  0 },
-		    { 'N', 8, false, false, "Finish",  "Cancel", false, 100 },
-		    { 'B', 8, false, false, "Finish",  "Cancel", false, 100 } } },
-		{ "no finish, no restart", { "intro", "directory" },
-		  { { '-', 1, false, true,  "Next ->", "Cancel", true,  0 },
-		    { 'N', 3, true,  true,  "Finish",  "Cancel", true,  0 },
-		    { 'B', 1, false, true,  "Next ->", "Cancel", true,  0 } } },
-		{ "finish first", { "finish", "reboot" },
-		  { { '-', 7, false, true,  "Next ->", "Cancel", true,  0 },
-		    { 'N', 8, true,  true,  "Finish",  "Cancel", false, 0 },
-		    { 'B', 7, false, true,  "Next ->", "Cancel", true,  0 } } },
-		{ "restart only", { "reboot" },
-		  { { '-', 8, false, true,  "Next ->", "Cancel", false, 0 } } },
-	};
-
-	class NavigationTest : public WizardFixture, public ::testing::WithParamInterface<Walk>
+	class NavigationTest : public WizardFixture
 	{
 		protected:
 			// Starts a wizard whose run installs something real: one required
@@ -93,234 +36,154 @@ namespace
 				/* Without a directory page the target would be the Program Files
 				 * folder itself: install into the test's own folder instead.
 				 */
-				wizard->layerDirectory->directoryEdit->SetText(String(folder.c_str()).Append("\\target"));
+				wizard->SetTargetFolder(String(folder.c_str()).Append("\\target"));
+			}
+
+			// The widgets show exactly what the flow's view says.
+			void ExpectWidgetsShowTheView()
+			{
+				const Tolvane::WizardView	&view = wizard->GetFlow().GetView();
+
+				EXPECT_EQ(bool(W().backButton->IsVisible()), view.back);
+				EXPECT_EQ(bool(W().nextButton->IsVisible()), view.next);
+				EXPECT_EQ(bool(W().cancelButton->IsVisible()), view.cancel);
+				EXPECT_EQ(W().nextButton->GetText().ToUTF8(), view.nextText);
+				EXPECT_EQ(W().cancelButton->GetText().ToUTF8(), view.cancelText);
+				EXPECT_EQ(bool(W().iconImage->IsVisible()), view.icon);
+
+				for (GUI::Widget *widget : { (GUI::Widget *) W().currentFileText, (GUI::Widget *) W().currentFileBar, (GUI::Widget *) W().totalText, (GUI::Widget *) W().totalBar, (GUI::Widget *) W().layerInstall })
+				{
+					EXPECT_EQ(bool(widget->IsVisible()), view.installation);
+				}
+
+				for (long page = 1; page <= 8; page++) EXPECT_EQ(bool(wizard->GetPage(Tolvane::PageOfNumber(page))->IsVisible()), Tolvane::PageOfNumber(page) == view.page) << "page " << page;
+
+				EXPECT_EQ(W().wizardWindow->GetText(), Tolvane::WizardTitle(wizard->GetConfiguration(), view));
+				EXPECT_TRUE(WizardAlive());
 			}
 	};
-
-	std::string Text(GUI::Widget *widget)
-	{
-		return widget->GetText().ToUTF8();
-	}
 }
 
-TEST_P(NavigationTest, ButtonsTitlesAndPagesFollowTheStateMachine)
+TEST_F(NavigationTest, WidgetsShowTheFlowAtEveryClick)
 {
-	const Walk	&walk = GetParam();
-	Script		 script;
+	Script	 script;
 
-	script.pages = walk.pages;
+	script.pages = { "intro", "license", "directory", "components", "links", "summary", "finish", "reboot" };
 	StartInstallable(script);
 
-	for (size_t i = 0; i < walk.steps.size(); i++)
+	/* Every page, both ways, through the run; the flow's own walk tables
+	 * say what each step must show. */
+	const char	 clicks[] = "-NNBNNNNNNBBN";
+
+	for (size_t i = 0; clicks[i] != 0; i++)
 	{
-		const Expect	&step = walk.steps[i];
+		SCOPED_TRACE(std::string("click ") + std::to_string(i) + " (" + clicks[i] + ")");
 
-		SCOPED_TRACE(std::string(walk.name) + ", step " + std::to_string(i) + " (" + step.action + ")");
-
-		if (step.action == 'N') wizard->OnNext();
-		if (step.action == 'B') wizard->OnBack();
+		if (clicks[i] == 'N') Click(W().nextButton);
+		if (clicks[i] == 'B') Click(W().backButton);
 
 		Pump(20);
 
-		ASSERT_EQ(wizard->currentPage, step.page);
+		ExpectWidgetsShowTheView();
 
-		EXPECT_EQ(wizard->backButton->IsVisible(), step.back);
-		EXPECT_EQ(wizard->cancelButton->IsVisible(), step.cancel);
-		EXPECT_TRUE(wizard->nextButton->IsVisible());
-		EXPECT_EQ(Text(wizard->nextButton), step.next);
-		EXPECT_EQ(Text(wizard->cancelButton), step.cancelText);
-		EXPECT_EQ(wizard->iconImage->IsVisible(), step.icon);
-		EXPECT_EQ(wizard->totalBar->GetValue(), step.totalBar);
-
-		/* Exactly the current page is on screen, and the title is its own. */
-		for (long page = 1; page <= 8; page++) EXPECT_EQ(wizard->GetPage(page)->IsVisible(), page == step.page) << "page " << page;
-
-		EXPECT_FALSE(wizard->currentFileBar->IsVisible());
-		EXPECT_FALSE(wizard->totalBar->IsVisible());
-		EXPECT_EQ(wizard->wizardWindow->GetText(), Tolvane::config->GetPageTitle(step.page));
-		EXPECT_TRUE(WizardAlive());
+		/* The run went to its end before the page after it. */
+		EXPECT_EQ(W().totalBar->GetValue(), wizard->GetFlow().GetCurrentPage() >= Tolvane::Page::Finish ? 100 : 0);
 	}
+
+	EXPECT_EQ(wizard->GetFlow().GetCurrentPage(), Tolvane::Page::Reboot);
 
 	/* Nothing on the way asked a question or restarted the computer. */
 	EXPECT_TRUE(questions.empty());
 	EXPECT_TRUE(restarts.empty());
 }
 
-INSTANTIATE_TEST_SUITE_P(Walks, NavigationTest, ::testing::ValuesIn(walks),
-	[](const ::testing::TestParamInfo<Walk> &info) { std::string n = info.param.name; for (char &c : n) if (!isalnum((unsigned char) c)) c = '_'; return n; });
-
-TEST_F(NavigationTest, FirstPageIsTheLowestEnabledAndTheTitleIsItsOwn)
+// Finish on the last page, after choosing on the restart page: closes the
+// window, or asks for a restart, whose refusal leaves the wizard as it is.
+TEST_F(NavigationTest, FinishClosesOrRestarts)
 {
-	Script	 script;
+	struct Case { const char *name; bool later; bool closes; };
+	const Case	 cases[] = { { "restart refused", false, false }, { "restart later", true, true } };
 
-	script.pages = { "links", "components", "summary" };	// document order does not matter
-	Start(script);
-
-	EXPECT_EQ(wizard->currentPage, 4);
-	EXPECT_EQ(wizard->firstPage, 4);
-	EXPECT_EQ(wizard->lastPage, 6);
-	EXPECT_EQ(wizard->installPage, -1);
-	EXPECT_EQ(wizard->rebootChoice, 2);
-	EXPECT_EQ(wizard->wizardWindow->GetText().ToUTF8(), "components title");
-}
-
-// Finish on the last page: closes the window, or asks for a restart.
-struct FinishCase
-{
-	const char	*name;
-	long		 choice;	// 0: leave as it is
-	int		 restartResult;
-	bool		 closes;
-	size_t		 restartCalls;
-};
-
-class FinishTest : public WizardFixture, public ::testing::WithParamInterface<FinishCase>
-{
-};
-
-const FinishCase finishCases[] =
-{
-	{ "restart now", 0, 1, false, 1 },
-	{ "restart refused", 1, 0, false, 1 },
-	{ "restart later", 2, 1, true, 0 },
-};
-
-TEST_P(FinishTest, FinishClosesOrRestarts)
-{
-	const FinishCase &c = GetParam();
-	Script		  script;
-
-	script.pages = { "finish", "reboot" };
-	Start(script);
-
-	restartResult = c.restartResult;
-
-	EXPECT_EQ(wizard->rebootChoice, 1);
-
-	wizard->OnNext();
-	ASSERT_EQ(wizard->currentPage, 8);
-
-	/* The choice is made as a user makes it: on the page's option boxes. */
-	if (c.choice == 1) SendMessageW((HWND) wizard->layerReboot->restartNowOption->GetHandle(), BM_CLICK, 0, 0);
-	if (c.choice == 2) SendMessageW((HWND) wizard->layerReboot->restartLaterOption->GetHandle(), BM_CLICK, 0, 0);
-
-	Pump(20);
-	EXPECT_EQ(wizard->rebootChoice, c.choice != 0 ? c.choice : 1);
-
-	wizard->OnNext();
-	Pump(50);
-
-	EXPECT_EQ(WizardAlive(), !c.closes);
-	ASSERT_EQ(restarts.size(), c.restartCalls);
-
-	if (c.restartCalls > 0)
+	for (const Case &c : cases)
 	{
-		EXPECT_EQ(restarts[0].first, unsigned(EWX_REBOOT));
-		EXPECT_EQ(restarts[0].second, 0ul);
-		EXPECT_EQ(wizard->currentPage, 8);
-		EXPECT_EQ(wizard->nextButton->GetText().ToUTF8(), "Finish");
+		SCOPED_TRACE(c.name);
+
+		Script	 script;
+
+		script.pages = { "finish", "reboot" };
+		Start(script);
+
+		restarts.clear();
+		restartResult = 0;
+
+		EXPECT_EQ(wizard->GetRestartChoice(), Tolvane::RESTART_NOW);
+
+		Click(W().nextButton);
+		ASSERT_EQ(wizard->GetFlow().GetCurrentPage(), Tolvane::Page::Reboot);
+
+		/* The choice is made as a user makes it: on the page's option boxes. */
+		Click(c.later ? W().layerReboot->restartLaterOption : W().layerReboot->restartNowOption);
+		Pump(20);
+		EXPECT_EQ(wizard->GetRestartChoice(), c.later ? Tolvane::RESTART_LATER : Tolvane::RESTART_NOW);
+
+		Click(W().nextButton);
+		Pump(50);
+
+		EXPECT_EQ(WizardAlive(), !c.closes);
+		ASSERT_EQ(restarts.size(), c.closes ? 0u : 1u);
+
+		if (!c.closes)
+		{
+			EXPECT_EQ(restarts[0].first, unsigned(EWX_REBOOT));
+			EXPECT_EQ(restarts[0].second, 0ul);
+			ExpectWidgetsShowTheView();
+			EXPECT_EQ(W().nextButton->GetText().ToUTF8(), "Finish");
+		}
+
+		/* Finish never asks. */
+		EXPECT_TRUE(questions.empty());
+
+		Object::DeleteObject(wizard);
+		wizard = nullptr;
 	}
-
-	/* Finish never asks. */
-	EXPECT_TRUE(questions.empty());
 }
 
-INSTANTIATE_TEST_SUITE_P(Finish, FinishTest, ::testing::ValuesIn(finishCases),
-	[](const ::testing::TestParamInfo<FinishCase> &info) { std::string n = info.param.name; for (char &c : n) if (!isalnum((unsigned char) c)) c = '_'; return n; });
-
-// Cancel and the close request away from the last page.
-struct CancelCase
+// Cancel away from the last page asks the exit question; Yes closes the
+// wizard and the backdrop, No leaves both.
+TEST_F(NavigationTest, ExitQuestionClosesWithTheBackdropOrStays)
 {
-	const char	*name;
-	long		 page;		// page to stand on
-	int		 answer;
-	bool		 closes;
-	const char	*caption;
-	int		 buttons;
-	int		 icon;
-};
+	for (int answer : { IDNO, IDYES })
+	{
+		SCOPED_TRACE(answer == IDYES ? "yes" : "no");
 
-class CancelTest : public WizardFixture, public ::testing::WithParamInterface<CancelCase>
-{
-};
+		Script	 script;
 
-const CancelCase cancelCases[] =
-{
-	{ "exit question yes", 1, IDYES,    true,  "Exit Setup", MB_YESNO,    32514 },
-	{ "exit question no",  3, IDNO,     false, "Exit Setup", MB_YESNO,    32514 },
-	{ "licence info cancel", 2, IDCANCEL, false, "Info",     MB_OKCANCEL, 32516 },
-};
+		script.pages = { "intro", "license", "directory", "finish" };
+		script.setup = "<background value=\"true\"/>";
+		Start(script);
 
-TEST_P(CancelTest, CancelAsksAndActsOnTheAnswer)
-{
-	const CancelCase &c = GetParam();
-	Script		  script;
+		Click(W().nextButton);
+		Click(W().nextButton);
+		ASSERT_EQ(wizard->GetFlow().GetCurrentPage(), Tolvane::Page::Directory);
 
-	script.pages = { "intro", "license", "directory", "finish" };
-	script.setup = "<background value=\"true\"/>";
-	Start(script);
+		void	*backdrop = W().backgroundWindow->GetSystemWindow();
 
-	while (wizard->currentPage < c.page) wizard->OnNext();
+		questions.clear();
+		answers = { answer };
+		Click(W().cancelButton);
+		Pump(50);
 
-	void	*backdrop = wizard->backgroundWindow->GetSystemWindow();
+		ASSERT_EQ(questions.size(), 1u);
+		EXPECT_TRUE(questions[0].caption == L"Exit Setup");
+		EXPECT_EQ(questions[0].buttons, MB_YESNO);
 
-	answers = { c.answer };
-	wizard->OnCancel();
-	Pump(50);
+		EXPECT_EQ(WizardAlive(), answer == IDNO);
+		EXPECT_EQ(IsWindow((HWND) backdrop) != FALSE, answer == IDNO);
+		EXPECT_EQ(wizard->GetFlow().GetCurrentPage(), Tolvane::Page::Directory);
 
-	ASSERT_EQ(questions.size(), 1u);
-	EXPECT_EQ(questions[0].caption, std::wstring(c.caption, c.caption + strlen(c.caption)));
-	EXPECT_EQ(questions[0].buttons, c.buttons);
-	EXPECT_EQ(questions[0].icon, c.icon);
-
-	EXPECT_EQ(WizardAlive(), !c.closes);
-	/* A confirmed exit takes the backdrop along. */
-	EXPECT_EQ(IsWindow((HWND) backdrop) != FALSE, !c.closes);
-	EXPECT_EQ(wizard->currentPage, c.page);
-}
-
-INSTANTIATE_TEST_SUITE_P(Cancel, CancelTest, ::testing::ValuesIn(cancelCases),
-	[](const ::testing::TestParamInfo<CancelCase> &info) { std::string n = info.param.name; for (char &c : n) if (!isalnum((unsigned char) c)) c = '_'; return n; });
-
-TEST_F(NavigationTest, ExitQuestionHasItsExactText)
-{
-	Script	 script;
-
-	script.pages = { "intro", "summary" };
-	Start(script);
-
-	answers = { IDNO };
-	wizard->OnCancel();
-
-	ASSERT_EQ(questions.size(), 1u);
-	EXPECT_EQ(questions[0].text, L"Do you really want to exit Setup now?\n\nIf you quit now, the program will not be installed on your computer.\nYou may run Setup again later to complete the installation.");
-
-	/* On the last page the close request needs no question. */
-	wizard->OnNext();
-	questions.clear();
-	wizard->OnCancel();
-	Pump(50);
-
-	EXPECT_TRUE(questions.empty());
-	EXPECT_FALSE(WizardAlive());
-}
-
-TEST_F(NavigationTest, LicenceAsFirstPageStillAnswersCancelWithTheInfoMessage)
-{
-	Script	 script;
-
-	script.pages = { "license", "summary" };
-	Start(script);
-
-	EXPECT_EQ(Text(wizard->cancelButton), "Cancel");
-
-	answers = { IDCANCEL };
-	wizard->OnCancel();
-
-	ASSERT_EQ(questions.size(), 1u);
-	EXPECT_TRUE(questions[0].caption == L"Info");
-	EXPECT_TRUE(WizardAlive());
-	EXPECT_EQ(wizard->currentPage, 2);
+		Object::DeleteObject(wizard);
+		wizard = nullptr;
+	}
 }
 
 TEST_F(NavigationTest, LicenceInfoOkEndsTheMessageLoop)
@@ -330,11 +193,11 @@ TEST_F(NavigationTest, LicenceInfoOkEndsTheMessageLoop)
 	script.pages = { "intro", "license", "finish" };
 	Start(script);
 
-	wizard->OnNext();
-	ASSERT_EQ(wizard->currentPage, 2);
+	Click(W().nextButton);
+	ASSERT_EQ(wizard->GetFlow().GetCurrentPage(), Tolvane::Page::License);
 
 	answers = { IDOK };
-	wizard->OnCancel();
+	Click(W().cancelButton);
 
 	ASSERT_EQ(questions.size(), 1u);
 	EXPECT_EQ(questions[0].text, L"The Setup will be cancelled now!");
@@ -359,19 +222,21 @@ TEST_F(NavigationTest, CloseRequestDuringTheInstallationIsRefused)
 	answers = { IDYES };
 	PostMessageW((HWND) wizardHandle, WM_CLOSE, 0, 0);
 
-	wizard->OnNext();
+	Click(W().nextButton);
 	Pump(50);
 
 	EXPECT_TRUE(WizardAlive());
 	EXPECT_TRUE(questions.empty());
-	EXPECT_EQ(wizard->currentPage, 7);
-	EXPECT_EQ(wizard->installThread, nullptr);
-	EXPECT_EQ(wizard->totalBar->GetValue(), 100);
+	EXPECT_EQ(wizard->GetFlow().GetCurrentPage(), Tolvane::Page::Finish);
+	EXPECT_FALSE(wizard->GetFlow().IsInstalling());
+	EXPECT_EQ(W().totalBar->GetValue(), 100);
 
 	/* After the run the close request is an ordinary one again. */
 	answers = { IDNO };
-	wizard->OnCancel();
+	PostMessageW((HWND) wizardHandle, WM_CLOSE, 0, 0);
+	Pump(50);
 	EXPECT_EQ(questions.size(), 1u);
+	EXPECT_TRUE(WizardAlive());
 }
 
 TEST_F(NavigationTest, QuitRequestDuringTheInstallationIsKeptForTheLoop)
@@ -382,7 +247,7 @@ TEST_F(NavigationTest, QuitRequestDuringTheInstallationIsKeptForTheLoop)
 	Start(script);
 
 	PostQuitMessage(7);
-	wizard->OnNext();
+	Click(W().nextButton);
 
 	MSG	 msg;
 	bool	 found = false;
@@ -390,7 +255,8 @@ TEST_F(NavigationTest, QuitRequestDuringTheInstallationIsKeptForTheLoop)
 	while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) if (msg.message == WM_QUIT) { found = true; EXPECT_EQ(msg.wParam, 7u); }
 
 	EXPECT_TRUE(found);
-	EXPECT_EQ(wizard->currentPage, 7);
+	EXPECT_EQ(wizard->GetFlow().GetCurrentPage(), Tolvane::Page::Finish);
+	ExpectWidgetsShowTheView();
 }
 
 TEST_F(NavigationTest, FailuresOfTheRunAreReportedAndCanBeTakenBack)
@@ -405,21 +271,20 @@ TEST_F(NavigationTest, FailuresOfTheRunAreReportedAndCanBeTakenBack)
 		script.components = "<component id=\"gone\" name=\"Gone\" required=\"true\"><archive>missing.zbk</archive></component>";
 		StartInstallable(script);
 
-		String	 target = wizard->layerDirectory->directoryEdit->GetText();
+		String	 target = W().layerDirectory->directoryEdit->GetText();
 
 		answers = { answer, IDOK };
-		wizard->OnNext();
+		Click(W().nextButton);
 
 		ASSERT_GE(questions.size(), 1u);
 		EXPECT_EQ(questions[0].caption, L"Setup");
-		EXPECT_EQ(questions[0].buttons, MB_YESNO);
-		EXPECT_NE(questions[0].text.find(L"One step of the installation failed"), std::wstring::npos);
 		EXPECT_NE(questions[0].text.find(L"missing.zbk\n    no such file"), std::wstring::npos);
 
 		if (answer == IDNO)
 		{
 			EXPECT_EQ(questions.size(), 1u);
-			EXPECT_EQ(wizard->currentPage, 7);
+			EXPECT_EQ(wizard->GetFlow().GetCurrentPage(), Tolvane::Page::Finish);
+			ExpectWidgetsShowTheView();
 			EXPECT_TRUE(File(Path::Join(target, "a.txt")).Exists());
 		}
 		else

@@ -1,23 +1,83 @@
 #include "page_text.h"
 
-#include "configuration.h"
+#include <string>
 
-smooth::String Tolvane::PageText(const smooth::String &text)
+using namespace smooth;
+
+String Tolvane::PageText(const String &text, const String &version)
 {
-	smooth::String result = text;
+	String	 result = text;
 
-	if (config != nullptr) result.Replace("%VERSION%", config->appVersion);
+	result.Replace("%VERSION%", version);
 
 	return result;
 }
 
-smooth::GUI::Size Tolvane::LabelSize(const smooth::String &label, smooth::Int width)
+String Tolvane::LoadLicenseText(const String &licenseFile)
 {
-	/* The widths the pages ask for fit their labels in a small system
-	 * font; with a wider one the label would be cut off. The box, its gap
-	 * and the focus frame take about 24 pixels beside the text.
-	 */
-	smooth::Int	 needed = smooth::GUI::Text::MeasureText(label).cx + 24;
+	String	 text;
 
-	return smooth::GUI::Size(needed > width ? needed : width, 0);
+	if (licenseFile.Compare("nolicense") == 0) return text;
+
+	/* An empty name would make the stream try a file without a name; it
+	 * names no licence, so the box stays empty.
+	 */
+	if (licenseFile == 0) return text;
+
+	IO::InStream	 in(IO::STREAM_FILE, licenseFile, IO::IS_READ_ONLY);
+
+	if (in.GetLastError() != IO::IO_ERROR_OK) return text;
+
+	Int64	 size = in.Size();
+
+	/* The text is a String of one character per byte; a file beyond the
+	 * String's reach is not a licence anybody reads in a box.
+	 */
+	if (size <= 0 || size > 0x7FFFFFFF) return text;
+
+	std::wstring	 chars(size_t(size), L'\0');
+
+	for (Int64 i = 0; i < size; i++)
+	{
+		Int64	 byte = in.InputNumber(1);
+
+		/* The file may shrink while we read: keep what was there. */
+		if (byte < 0) { chars.resize(size_t(i)); break; }
+
+		chars[size_t(i)] = wchar_t(byte);
+	}
+
+	in.Close();
+
+	return String(chars);
+}
+
+String Tolvane::ShownLicenseText(const String &licence)
+{
+	/* A text box ends its text at the first character 0, so a licence file
+	 * holding a zero byte (a text in a two-byte encoding has one after
+	 * almost every letter) would be shown cut off there: the user could not
+	 * read what the Yes button accepts. Shown as a blank, it hides nothing.
+	 */
+	String	 shown = licence;
+
+	for (Int i = 0; i < shown.Length(); i++) if (shown[i] == 0) shown[i] = ' ';
+
+	return shown;
+}
+
+Tolvane::ComponentEntry Tolvane::EntryOfComponent(const Component &component, const String &version)
+{
+	bool	 required = component.mode == COMPONENT_REQUIRED;
+
+	return { PageText(component.name, version), required || component.mode == COMPONENT_DEFAULT, required };
+}
+
+String Tolvane::ComponentDescription(const Configuration &config, Int hovered)
+{
+	Component	*component = hovered >= 0 && hovered < config.components.Length() ? config.components.GetNth(hovered) : nullptr;
+
+	if (component == nullptr) return DESCRIPTION_HINT;
+
+	return component->description;
 }

@@ -1,20 +1,40 @@
-// Texts shown on the pages.
+// What the pages show that the setup script and its files decide: texts
+// with the version filled in, the licence file's text, the component
+// entries and their descriptions. Portable, so it is tested natively.
 #pragma once
 
-#include <smooth.h>
-#include <smooth/gui.h>
+#include "configuration.h"
 
 namespace Tolvane
 {
-	// text with every "%VERSION%" replaced by the configuration's appVersion
-	// (text unchanged when no configuration is loaded).
-	smooth::String PageText(const smooth::String &text);
-}
+	// text with every "%VERSION%" replaced by version.
+	smooth::String	 PageText(const smooth::String &text, const smooth::String &version);
 
-namespace Tolvane
-{
-	// The size of a check box or option box labelled label: width at least
-	// width, wider when the label in the system's font needs more room
-	// (the box and its gap included); height 0, the control's own.
-	smooth::GUI::Size LabelSize(const smooth::String &label, smooth::Int width);
+	// The licence file licenseFile read byte by byte, each byte one
+	// character of the same code (0 to 255), line ends as stored. Empty when
+	// licenseFile is "nolicense" (no file is opened), empty or cannot be
+	// opened; a file that shrinks while it is read gives what was there.
+	smooth::String	 LoadLicenseText(const smooth::String &licenseFile);
+
+	// The licence as the box shows it: every character 0 (which would end
+	// the box's text) becomes a blank; all else is unchanged.
+	smooth::String	 ShownLicenseText(const smooth::String &licence);
+
+	// One entry of the components page's list.
+	struct ComponentEntry
+	{
+		smooth::String	 label;		// the name, "%VERSION%" replaced
+		bool		 marked;	// required and default components
+		bool		 locked;	// required ones: the mark cannot be taken off
+	};
+
+	ComponentEntry	 EntryOfComponent(const Component &component, const smooth::String &version);
+
+	// The components page's hint while the mouse is over no entry.
+	const char *const DESCRIPTION_HINT = "Move the mouse over a\ncomponent entry to\nshow a description";
+
+	// The description box's text with the mouse over entry hovered: that
+	// component's description exactly as written ("%VERSION%" stays), or
+	// the hint when hovered is no component's index (-1: over none).
+	smooth::String	 ComponentDescription(const Configuration &config, smooth::Int hovered);
 }

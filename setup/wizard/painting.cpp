@@ -1,91 +1,44 @@
-#include "tolvane.h"
+#include "wizard.h"
 
-#include <windows.h>
+#include "backdrop.h"
 
 using namespace smooth;
 using namespace smooth::GUI;
 
-Int Tolvane::BackdropBlue(Int y, Int h)
+void Tolvane::Wizard::PaintBackground()
 {
-	if (h <= 0 || y > h) return 0;
+	Window	*backdrop = widgets.backgroundWindow;
 
-	/* Above the top edge the formula climbs past 255; wrapping round there
-	 * would paint a dark band into a box that starts above the screen.
-	 */
-	if (y < 0) return 255;
+	if (backdrop == nullptr) return;
 
-	double	 step = 255.0 / h;
-
-	return Int((h - y) * step) % 256;
-}
-
-namespace
-{
-	Color BackdropColor(Int y, Int h)
-	{
-		return Color(0, 0, Tolvane::BackdropBlue(y, h));
-	}
-
-	bool Meets(const Rect &a, const Rect &b)
-	{
-		RECT	 ra = { a.left, a.top, a.right, a.bottom };
-		RECT	 rb = { b.left, b.top, b.right, b.bottom };
-		RECT	 common;
-
-		return IntersectRect(&common, &ra, &rb);
-	}
-}
-
-void Tolvane::Tolvane::PaintBackground()
-{
-	if (!config->background || backgroundWindow == nullptr) return;
-
-	Surface	*surface = backgroundWindow->GetDrawSurface();
+	Surface	*surface = backdrop->GetDrawSurface();
 
 	if (surface == nullptr) return;
 
-	Int	 width	= backgroundWindow->GetSize().cx;
-	Int	 height	= backgroundWindow->GetSize().cy;
-	Rect	 update	= backgroundWindow->GetUpdateRect();
+	Int	 width	= backdrop->GetSize().cx;
+	Int	 height	= backdrop->GetSize().cy;
+	Rect	 update	= backdrop->GetUpdateRect();
 
 	surface->Gradient(update, BackdropColor(update.top, height), BackdropColor(update.bottom, height), OR_VERT);
 
-	if (config->displayAppName)
+	/* A text's box gets its own gradient first: the text is drawn over
+	 * clean rows, not over what an earlier paint left there.
+	 */
+	for (const BackdropText &text : BackdropTexts(config, width, height, update))
 	{
-		String	 text = config->appName;
-
-		if (config->displayAppVersion) text.Append(" ").Append(config->appVersion);
-
-		Rect	 box(config->appNamePos.x, config->appNamePos.y, width, config->appNamePos.y + 100);
-
-		if (Meets(box, update))
-		{
-			surface->Gradient(box, BackdropColor(box.top, height), BackdropColor(box.bottom, height), OR_VERT);
-			surface->SetText(text, box, config->appNameFont, false);
-		}
-	}
-
-	if (config->displayCompanyName)
-	{
-		Rect	 box(config->companyPos.x, height - config->companyPos.y, width, height - config->companyPos.y + 100);
-
-		if (Meets(box, update))
-		{
-			surface->Gradient(box, BackdropColor(box.top, height), BackdropColor(box.bottom, height), OR_VERT);
-			surface->SetText(config->companyName, box, config->companyFont, false);
-		}
+		surface->Gradient(text.box, BackdropColor(text.box.top, height), BackdropColor(text.box.bottom, height), OR_VERT);
+		surface->SetText(text.text, text.box, text.font, false);
 	}
 }
 
-void Tolvane::Tolvane::PaintHeaderBox()
+void Tolvane::Wizard::PaintHeaderBox()
 {
-	Surface	*surface = wizardWindow->GetDrawSurface();
+	Window	*window	 = widgets.wizardWindow;
+	Surface	*surface = window->GetDrawSurface();
 
 	if (surface == nullptr) return;
 
-	Int	 width = wizardWindow->GetSize().cx;
-	Int	 frame = wizardWindow->GetFrameWidth();
-	Int	 logo  = logoImage->GetSize().cx;
+	Rect	 band = HeaderBand(window->GetSize().cx, window->GetFrameWidth(), widgets.logoImage->GetSize().cx);
 
-	surface->Box(Rect(Point(frame + logo + 1, frame + 25), Size(width - 2 * frame - logo - 2, 50)), Color(255, 255, 255), Rect::Filled, Size(0, 0));
+	surface->Box(band, Color(255, 255, 255), Rect::Filled, Size(0, 0));
 }

@@ -1,5 +1,5 @@
 // The installer's program entry; the program itself is RunInstaller.
-#include "tolvane.h"
+#include "wizard.h"
 
 #include <windows.h>
 

@@ -131,11 +131,6 @@ namespace WizardTest
 
 		Pump(20);
 
-		/* A test that fails half-way must not leave a record behind for
-		 * the next one to read.
-		 */
-		EXPECT_EQ(Tolvane::config, nullptr);
-
 		GUI::Dialogs::QuickMessage::SetTestResponder(nullptr);
 
 		SetCurrentDirectoryW(previousFolder.c_str());
@@ -162,17 +157,17 @@ namespace WizardTest
 	{
 		WriteFile("setup.xml", xml);
 
-		wizard = new Tolvane::Tolvane();
-		wizardHandle = wizard->wizardWindow->GetSystemWindow();
+		wizard = new Tolvane::Wizard();
+		wizardHandle = W().wizardWindow->GetSystemWindow();
 
 		Pump(100);
 	}
 
 	void WizardFixture::ShowWindows()
 	{
-		if (wizard->backgroundWindow != nullptr) wizard->backgroundWindow->Show();
+		if (W().backgroundWindow != nullptr) W().backgroundWindow->Show();
 
-		wizard->wizardWindow->Show();
+		W().wizardWindow->Show();
 
 		Pump(300);
 	}
@@ -194,6 +189,11 @@ namespace WizardTest
 			Sleep(5);
 		}
 		while (GetTickCount() - start < DWORD(ms));
+	}
+
+	void WizardFixture::Click(GUI::Widget *button)
+	{
+		SendMessageW((HWND) button->GetHandle(), BM_CLICK, 0, 0);
 	}
 
 	bool WizardFixture::WizardAlive() const
@@ -225,19 +225,57 @@ namespace WizardTest
 		return timedOut;
 	}
 
-	long WindowPixel(void *window, int x, int y)
+	WindowShot::WindowShot(void *window)
 	{
+		RECT	 rect;
+
+		if (!GetWindowRect((HWND) window, &rect)) return;
+
 		HDC	 dc = GetWindowDC((HWND) window);
 
-		if (dc == nullptr) return -1;
+		if (dc == nullptr) return;
 
-		COLORREF color = GetPixel(dc, x, y);
+		/* One copy of the whole window: reading pixel by pixel asks the
+		 * display for each one.
+		 */
+		BITMAPINFO	 info = { };
+		void		*bits = nullptr;
+
+		info.bmiHeader.biSize	     = sizeof(info.bmiHeader);
+		info.bmiHeader.biWidth	     = rect.right - rect.left;
+		info.bmiHeader.biHeight	     = -(rect.bottom - rect.top);
+		info.bmiHeader.biPlanes	     = 1;
+		info.bmiHeader.biBitCount    = 32;
+		info.bmiHeader.biCompression = BI_RGB;
+
+		HDC	 memory = CreateCompatibleDC(dc);
+		HBITMAP	 bitmap = CreateDIBSection(dc, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+
+		if (memory != nullptr && bitmap != nullptr && bits != nullptr)
+		{
+			HGDIOBJ	 old = SelectObject(memory, bitmap);
+
+			if (BitBlt(memory, 0, 0, info.bmiHeader.biWidth, -info.bmiHeader.biHeight, dc, 0, 0, SRCCOPY))
+			{
+				width  = info.bmiHeader.biWidth;
+				height = -info.bmiHeader.biHeight;
+				pixels.assign((const unsigned int *) bits, (const unsigned int *) bits + size_t(width) * size_t(height));
+			}
+
+			SelectObject(memory, old);
+		}
+
+		if (bitmap != nullptr) ::DeleteObject(bitmap);
+		if (memory != nullptr) DeleteDC(memory);
 
 		ReleaseDC((HWND) window, dc);
+	}
 
-		if (color == CLR_INVALID) return -1;
+	long WindowShot::Pixel(int x, int y) const
+	{
+		if (x < 0 || y < 0 || x >= width || y >= height) return -1;
 
-		return long(GetRValue(color)) << 16 | long(GetGValue(color)) << 8 | long(GetBValue(color));
+		return long(pixels[size_t(y) * size_t(width) + size_t(x)] & 0xFFFFFF);
 	}
 }
 

@@ -3,7 +3,14 @@
 // and helpers to drive and read the real windows.
 #pragma once
 
-#include "tolvane.h"
+#include "wizard.h"
+
+#include "layer_components.h"
+#include "layer_directory.h"
+#include "layer_license.h"
+#include "layer_links.h"
+#include "layer_reboot.h"
+#include "layer_text.h"
 
 #include <gtest/gtest.h>
 
@@ -46,8 +53,8 @@ namespace WizardTest
 
 			// Writes a file into the working folder (bytes as given).
 			void WriteFile(const std::string &name, const std::string &bytes);
-			// Writes setup.xml and builds the main object from it, then lets
-			// the windows settle.
+			// Writes setup.xml and builds the wizard from it, then lets the
+			// windows settle.
 			void Start(const Script &script);
 			void StartRaw(const std::string &xml);
 
@@ -62,7 +69,14 @@ namespace WizardTest
 			// Whether the wizard window still exists as a system window.
 			bool WizardAlive() const;
 
-			Tolvane::Tolvane	*wizard = nullptr;
+			// The wizard's windows and widgets.
+			const Tolvane::Wizard::Widgets &W() const	{ return wizard->GetWidgets(); }
+
+			// Clicks a button as a user does (BM_CLICK to its control),
+			// whether or not it is visible.
+			static void Click(smooth::GUI::Widget *button);
+
+			Tolvane::Wizard		*wizard = nullptr;
 			std::wstring		 folder;
 			std::wstring		 previousFolder;
 			void			*wizardHandle = nullptr;
@@ -82,9 +96,21 @@ namespace WizardTest
 	// whether the net was needed.
 	bool LoopTimesOut(int ms, const std::function<void()> &run);
 
-	// Screen pixel of a window's own coordinates (0,0 = its outer top-left)
-	// as 0xRRGGBB; -1 when it cannot be read.
-	long WindowPixel(void *window, int x, int y);
+	// What a window shows, read from the screen once: pixels in the
+	// window's own coordinates (0,0 = its outer top-left).
+	class WindowShot
+	{
+		public:
+			explicit WindowShot(void *window);
+
+			// The pixel as 0xRRGGBB; -1 outside the window or when the
+			// window could not be read.
+			long Pixel(int x, int y) const;
+		private:
+			int			 width = 0;
+			int			 height = 0;
+			std::vector<unsigned int> pixels;
+	};
 
 	// The bytes of a 24-bit BMP file of the given size in one colour (0xRRGGBB).
 	std::string SolidBmp(int width, int height, long rgb);

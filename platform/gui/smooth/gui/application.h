@@ -3,6 +3,8 @@
 
 #include "window.h"
 
+#include <functional>
+
 namespace smooth
 {
 	namespace GUI
@@ -30,5 +32,28 @@ namespace smooth
 				static String	 GetStartupDirectory();
 				static String	 GetApplicationDirectory();
 		};
+
+		// A quit request (WM_QUIT) that a wait took out of the queue. It
+		// belongs to the message loop, so the wait does not end on it but
+		// hands it back for the caller to post again once it can end.
+		struct SMOOTH_API QuitRequest
+		{
+			Bool	 taken = false;
+			Int	 code  = 0;	// the exit code it carried
+		};
+
+		// Keeps this thread's windows working while it waits for something
+		// else (their own message loop is not running): in each pass takes at
+		// most one message of this thread, translates and dispatches it, then
+		// sleeps pause milliseconds; after each pass asks done, and returns
+		// when it says true (so there is at least one pass). Tab and the
+		// arrow keys do not move the focus here, as only Loop does that. A
+		// quit request taken on the way is returned (the last one, when there
+		// were several); none when taken is false.
+		SMOOTH_API QuitRequest	 PumpMessagesUntil(const std::function<Bool()> &done, Int pause = 10);
+
+		// The same while thread runs: returns after the first pass in which
+		// the thread is no longer running (finished, or never started).
+		SMOOTH_API QuitRequest	 PumpMessagesWhileRunning(const Threads::Thread &thread, Int pause = 10);
 	}
 }

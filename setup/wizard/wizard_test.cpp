@@ -1,8 +1,8 @@
-// The main object as a whole: start-up values, window geometry, the version
-// check, scripts that leave nothing to show, and Main's end.
+// The wizard as a whole: window geometry, the version check, scripts that
+// leave nothing to show, and Main's end.
 #include "wizard_test_support.h"
 
-#include "layer_license.h"
+#include "startup.h"
 
 #include <windows.h>
 
@@ -85,60 +85,38 @@ TEST_F(StartupTest, WindowsAreSizedFromTheActiveMonitor)
 		Int		 w = monitor.right - monitor.left;
 		Int		 h = monitor.bottom - monitor.top;
 
-		EXPECT_EQ(wizard->wizardWindow->GetPosition().x, (w - 480) / 2);
-		EXPECT_EQ(wizard->wizardWindow->GetPosition().y, (h - 400) / 2);
-		EXPECT_EQ(wizard->wizardWindow->GetSize().cx, 482);
-		EXPECT_EQ(wizard->wizardWindow->GetSize().cy, 372);
-		EXPECT_EQ(wizard->wizardWindow->GetText().ToUTF8(), "intro title");
-		EXPECT_EQ(Tolvane::config->mainWindow, wizard->wizardWindow);
+		EXPECT_EQ(W().wizardWindow->GetPosition().x, (w - 480) / 2);
+		EXPECT_EQ(W().wizardWindow->GetPosition().y, (h - 400) / 2);
+		EXPECT_EQ(W().wizardWindow->GetSize().cx, 482);
+		EXPECT_EQ(W().wizardWindow->GetSize().cy, 372);
+		EXPECT_EQ(W().wizardWindow->GetText().ToUTF8(), "intro title");
+		EXPECT_EQ(wizard->GetText().ToUTF8(), "intro title");
 
 		if (background)
 		{
-			ASSERT_NE(wizard->backgroundWindow, nullptr);
-			EXPECT_EQ(wizard->backgroundWindow->GetPosition().x, -3);
-			EXPECT_EQ(wizard->backgroundWindow->GetPosition().y, -3);
-			EXPECT_EQ(wizard->backgroundWindow->GetSize().cx, w + 6);
-			EXPECT_EQ(wizard->backgroundWindow->GetSize().cy, h + 6);
-			EXPECT_EQ(wizard->backgroundWindow->GetText().ToUTF8(), "Tolvane v0.1");
-			EXPECT_EQ(wizard->backgroundWindow->GetFlags(), 65);
-			EXPECT_EQ(wizard->wizardWindow->GetFlags(), 1);
+			ASSERT_NE(W().backgroundWindow, nullptr);
+			EXPECT_EQ(W().backgroundWindow->GetPosition().x, -3);
+			EXPECT_EQ(W().backgroundWindow->GetPosition().y, -3);
+			EXPECT_EQ(W().backgroundWindow->GetSize().cx, w + 6);
+			EXPECT_EQ(W().backgroundWindow->GetSize().cy, h + 6);
+			EXPECT_EQ(W().backgroundWindow->GetText().ToUTF8(), "Tolvane v0.1");
+			EXPECT_EQ(W().backgroundWindow->GetFlags(), 65);
+			EXPECT_EQ(W().wizardWindow->GetFlags(), 1);
 		}
 		else
 		{
-			EXPECT_EQ(wizard->backgroundWindow, nullptr);
-			EXPECT_EQ(wizard->wizardWindow->GetFlags(), 0);
+			EXPECT_EQ(W().backgroundWindow, nullptr);
+			EXPECT_EQ(W().wizardWindow->GetFlags(), 0);
 		}
 
 		/* The program's own icon, group 100, one 32 by 32 image. */
-		ASSERT_NE(wizard->iconBitmap, nullptr);
-		EXPECT_FALSE(wizard->iconBitmap->IsEmpty());
-		EXPECT_EQ(wizard->iconBitmap->GetSize().cx, 32);
-		EXPECT_EQ(wizard->iconBitmap->GetSize().cy, 32);
+		ASSERT_NE(W().iconBitmap, nullptr);
+		EXPECT_FALSE(W().iconBitmap->IsEmpty());
+		EXPECT_EQ(W().iconBitmap->GetSize().cx, 32);
+		EXPECT_EQ(W().iconBitmap->GetSize().cy, 32);
 
 		Object::DeleteObject(wizard);
 		wizard = nullptr;
-		EXPECT_EQ(Tolvane::config, nullptr);
-	}
-}
-
-TEST_F(StartupTest, ActivatingTheBackdropActivatesTheWizard)
-{
-	Script	 script;
-
-	script.pages = { "intro", "finish" };
-	script.setup = "<background value=\"true\"/>";
-	Start(script);
-	ShowWindows();
-
-	HWND	 backdrop = (HWND) wizard->backgroundWindow->GetSystemWindow();
-
-	/* As a click on the backdrop would, and again once the wizard is active. */
-	for (int i = 0; i < 2; i++)
-	{
-		SetActiveWindow(backdrop);
-		Pump(100);
-
-		EXPECT_EQ(GetActiveWindow(), (HWND) wizardHandle);
 	}
 }
 
@@ -184,18 +162,16 @@ TEST(VersionCheck, OnlyAnExactMatchPassesWithoutAQuestion)
 	GUI::Dialogs::QuickMessage::SetTestResponder(nullptr);
 }
 
-// Scripts that leave nothing to show end at once and cleanly; those with
-// broken references still start.
+// Scripts that leave nothing to show end at once and cleanly (which
+// scripts those are is the flow's, tested natively); those with broken
+// references still start.
 TEST_F(StartupTest, ScriptsWithoutPagesEndMainAtOnce)
 {
 	struct Case { const char *name; const char *xml; };	// xml null: no setup.xml
 	const Case	 cases[] =
 	{
 		{ "no setup.xml", nullptr },
-		{ "not xml", "this is not a setup script" },
-		{ "cut short", "<?xml version=\"1.0\"?><installer><dialogs><dialog id=\"intro\"><title>t</title>" },
 		{ "no pages", "<installer><application><name>x</name></application><dialogs><dialog id=\"installation\"><title>t</title><text>x</text></dialog></dialogs></installer>" },
-		{ "dialogs incomplete", "<installer><dialogs><dialog id=\"intro\"><title>t</title></dialog><dialog id=\"unknown\"><title>t</title><text>x</text></dialog></dialogs></installer>" },
 	};
 
 	for (const Case &c : cases)
@@ -206,27 +182,24 @@ TEST_F(StartupTest, ScriptsWithoutPagesEndMainAtOnce)
 
 		if (c.xml != nullptr) WriteFile("setup.xml", c.xml);
 
-		/* The object alone: nothing to show, nothing on screen. */
-		Tolvane::Tolvane	*app = new Tolvane::Tolvane();
+		/* The wizard alone: nothing to show, nothing on screen. */
+		Tolvane::Wizard	*app = new Tolvane::Wizard();
 
 		EXPECT_FALSE(app->HasPages());
-		EXPECT_FALSE(IsWindowVisible((HWND) app->wizardWindow->GetSystemWindow()));
+		EXPECT_FALSE(IsWindowVisible((HWND) app->GetWidgets().wizardWindow->GetSystemWindow()));
 
 		/* Stray clicks change nothing and ask nothing. */
-		app->OnNext();
-		app->OnBack();
-		app->OnCancel();
+		for (GUI::Widget *button : { (GUI::Widget *) app->GetWidgets().nextButton, (GUI::Widget *) app->GetWidgets().backButton, (GUI::Widget *) app->GetWidgets().cancelButton }) Click(button);
+
 		EXPECT_TRUE(questions.empty());
 		EXPECT_TRUE(restarts.empty());
 
 		Object::DeleteObject(app);
-		EXPECT_EQ(Tolvane::config, nullptr);
 
 		Int	 result = -5;
 
 		EXPECT_FALSE(MainTimesOut(5000, &result));
 		EXPECT_EQ(result, 0);
-		EXPECT_EQ(Tolvane::config, nullptr);
 	}
 }
 
@@ -238,14 +211,13 @@ TEST_F(StartupTest, MissingLogoAndLicenceLeaveEmptyPlaces)
 	script.licenseFile = "absent-licence.txt";
 	script.application = "<name>Sample</name><logo>absent-logo.png</logo>";
 	Start(script);
-	ShowWindows();
 
-	EXPECT_TRUE(wizard->logoBitmap->IsEmpty());
-	EXPECT_EQ(wizard->logoImage->GetSize().cx, 0);
-	EXPECT_EQ(wizard->layerLicense->licenseEdit->GetText().Length(), 0);
+	EXPECT_TRUE(W().logoBitmap->IsEmpty());
+	EXPECT_EQ(W().logoImage->GetSize().cx, 0);
+	EXPECT_EQ(W().layerLicense->licenseEdit->GetText().Length(), 0);
 
-	wizard->OnNext();
-	EXPECT_EQ(wizard->currentPage, 2);
+	Click(W().nextButton);
+	EXPECT_EQ(wizard->GetFlow().GetCurrentPage(), Tolvane::Page::License);
 	EXPECT_TRUE(WizardAlive());
 }
 
@@ -254,7 +226,6 @@ TEST_F(StartupTest, OnlyPageNextEndsMain)
 	struct Case { const char *name; std::vector<std::string> pages; const wchar_t *title; };
 	const Case	 cases[] =
 	{
-		{ "welcome only", { "intro" }, L"intro title" },
 		{ "welcome and summary", { "intro", "summary" }, L"intro title" },
 	};
 
@@ -284,6 +255,5 @@ TEST_F(StartupTest, OnlyPageNextEndsMain)
 		EXPECT_EQ(result, 0);
 		EXPECT_EQ(presses, int(c.pages.size()));
 		EXPECT_TRUE(questions.empty());
-		EXPECT_EQ(Tolvane::config, nullptr);
 	}
 }
