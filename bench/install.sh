@@ -5,9 +5,12 @@
 #             wizard: the component, its folders and the uninstall script),
 #             chunks decoded ahead on the other cores (the default)
 #   install1: the same with read-ahead off (ZBK_READ_AHEAD=0): one core
+#   upgrade : engine_bench.exe over an installation of the same product that
+#             it made just before (not timed): every file is replaced, the
+#             old one kept in the run's backup until the run commits
 #   zbk     : zbk.exe extract of the same archive under Wine
 #   tar     : native tar -xjf of a tar.bz2 of the same tree
-# The four take turns, ROUNDS times (default 3), each into a fresh folder;
+# The five take turns, ROUNDS times (default 3), each into a fresh folder;
 # the medians are compared. Wine is started once before the first timing, so
 # every Windows command finds the same running wineserver.
 # Everything is written under build/bench/ (never committed).
@@ -144,6 +147,15 @@ run_install1() {
 	measure "install1_$1" "$STAGE" env ZBK_READ_AHEAD=0 wine engine_bench.exe "$(winpath "$WORK/out")"
 	grep -q "failures: 0" "$WORK/install1_$1.out" || { echo "bench: the install without read-ahead reported failures:" >&2; cat "$WORK/install1_$1.out" >&2; exit 1; }
 }
+run_upgrade() {
+	fresh "$WORK/out"
+	(cd "$STAGE" && wine engine_bench.exe "$(winpath "$WORK/out")" >"$WORK/upgrade_before_$1.out" 2>&1 </dev/null) ||
+		{ echo "bench: the installation before the upgrade failed:" >&2; cat "$WORK/upgrade_before_$1.out" >&2; exit 1; }
+	sync
+	measure "upgrade_$1" "$STAGE" wine engine_bench.exe "$(winpath "$WORK/out")"
+	grep -q "failures: 0" "$WORK/upgrade_$1.out" || { echo "bench: the upgrade reported failures:" >&2; cat "$WORK/upgrade_$1.out" >&2; exit 1; }
+	[ ! -e "$WORK/out/uninstall/run" ] || { echo "bench: the upgrade left its journal or backup" >&2; exit 1; }
+}
 run_zbk() {
 	fresh "$WORK/out"
 	measure "zbk_$1" "$STAGE" wine zbk.exe extract tree.zbk -C "$(winpath "$WORK/out")"
@@ -180,17 +192,21 @@ PY
 
 echo "== load before the run: $(cut -d' ' -f1-3 /proc/loadavg)"
 LOAD_BEFORE=$(cut -d' ' -f1-3 /proc/loadavg)
-kinds=(install install1 zbk tar)
+kinds=(install install1 upgrade zbk tar)
 for round in $(seq 1 "$ROUNDS"); do
 	# Each round starts with another command, so none always runs first.
-	for k in 0 1 2 3; do
-		kind=${kinds[$(((round - 1 + k) % 4))]}
+	for k in 0 1 2 3 4; do
+		kind=${kinds[$(((round - 1 + k) % 5))]}
 		"run_$kind" "$round"
 		echo "round $round: $kind $(cut -d' ' -f1 "$WORK/${kind}_$round.t") s"
 		if [ "$round" = 1 ]; then
 			check "$kind"
-			[ "${kind#install}" = "$kind" ] || [ -f "$WORK/out/uninstall/uninstall.xml" ] ||
-				{ echo "bench: the install wrote no uninstall script" >&2; exit 1; }
+			case $kind in install*|upgrade)
+				[ -f "$WORK/out/uninstall/uninstall.xml" ] || { echo "bench: the $kind wrote no uninstall script" >&2; exit 1; }
+				# Each path once, also after an upgrade.
+				dups=$(grep -o '<file>[^<]*</file>' "$WORK/out/uninstall/uninstall.xml" | tr 'A-Z' 'a-z' | sort | uniq -d | head -3)
+				[ -z "$dups" ] || { echo "bench: the $kind's script lists paths twice: $dups" >&2; exit 1; }
+			esac
 		fi
 	done
 done
@@ -223,7 +239,7 @@ ok() { if [ "$(echo "$1" | bc -l)" = 1 ]; then echo "met"; else echo "NOT met"; 
 
 echo
 echo "each command $ROUNDS times; elapsed per round:"
-for kind in install install1 zbk tar; do
+for kind in install install1 upgrade zbk tar; do
 	printf "  %-8s" "$kind"
 	for round in $(seq 1 "$ROUNDS"); do printf " %8s" "$(cut -d' ' -f1 "$WORK/${kind}_$round.t")"; done
 	echo
@@ -234,6 +250,7 @@ echo
 printf "%-9s %10s %10s %13s\n" "command" "median s" "median cpu" "peak MiB"
 printf "%-9s %10s %10s %13s\n" install "$(median install 1)" "$(cpu_median install)" "$(mib "$(engine_peak install)")"
 printf "%-9s %10s %10s %13s\n" install1 "$(median install1 1)" "$(cpu_median install1)" "$(mib "$(engine_peak install1)")"
+printf "%-9s %10s %10s %13s\n" upgrade "$(median upgrade 1)" "$(cpu_median upgrade)" "$(mib "$(engine_peak upgrade)")"
 printf "%-9s %10s %10s %13s\n" zbk "$(median zbk 1)" "$(cpu_median zbk)" "$(mib "$(max_rss zbk)")"
 printf "%-9s %10s %10s %13s\n" tar "$(median tar 1)" "$(cpu_median tar)" "$(mib "$(max_rss tar)")"
 # wine64's loader becomes the Windows process itself, so the resident set
@@ -243,11 +260,13 @@ echo "  $(mib "$(max_rss install)") MiB); zbk and tar are the maximum resident s
 echo "  for zbk that of the Wine process running zbk.exe."
 
 install_zbk=$(ratio "$(median install 1)" "$(median zbk 1)")
+upgrade_install=$(ratio "$(median upgrade 1)" "$(median install 1)")
 install_one=$(ratio "$(median install 1)" "$(median install1 1)")
 zbk_tar=$(ratio "$(median zbk 1)" "$(median tar 1)")
 echo
 echo "install : ${install_one}x the install without read-ahead elapsed (target <= 0.70 on 2 cores): $(ok "$install_one <= 0.70")"
 echo "install : ${install_zbk}x zbk.exe extract elapsed, $(ratio "$(cpu_median install)" "$(cpu_median zbk)")x CPU (target <= 1.10): $(ok "$install_zbk <= 1.10")"
+echo "upgrade : ${upgrade_install}x the fresh install elapsed (target <= 1.15): $(ok "$upgrade_install <= 1.15")"
 echo "install : $(ratio "$(median install 1)" "$(median tar 1)")x tar -xjf elapsed (native)"
 echo "zbk     : ${zbk_tar}x tar -xjf elapsed (under Wine against native; bench/archive.sh compares them natively)"
 echo "load before the run: $LOAD_BEFORE; after: $LOAD_AFTER (on $(nproc) cores; a load near or above that disturbs the times)"

@@ -461,14 +461,16 @@ TEST_F(BundleE2E, ProductInstallsAsFromItsFolder)
 	EXPECT_GE(expected.size(), 4u);
 	ExpectSameFiles(expected, got);
 
-	// Without the docs archive setup.exe ends with 1, and so does the bundle.
+	// Without the docs archive setup.exe ends with 1, and so does the bundle;
+	// the silent run was taken back, folders and all.
 	entries.pop_back();
 	ASSERT_TRUE(Tolvane::WriteBundle(Narrow(bin + L"\\bundle_stub.exe"), entries, Narrow(bundle), &writeError)) << writeError;
 	const std::wstring failed = work->Path() + L"\\failed\\Pebble";
 	const Ran missing = RunWatched(bundle, L"/S /D=" + failed, work->Path());
 	EXPECT_TRUE(missing.ended);
 	EXPECT_EQ(missing.code, 1u);
-	EXPECT_TRUE(FileExists(failed + L"\\readme.txt"));
+	EXPECT_FALSE(FileExists(failed + L"\\readme.txt"));
+	EXPECT_EQ(GetFileAttributesW((work->Path() + L"\\failed").c_str()), INVALID_FILE_ATTRIBUTES);
 	ExpectTempUntouched();
 }
 
