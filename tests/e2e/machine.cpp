@@ -196,6 +196,7 @@ namespace e2e
 		std::wstring error;
 		EXPECT_TRUE(program.Start(exe, args, folder, &error)) << Narrow(error);
 		if (!program.Started()) return result;
+		result.pid = program.Id();
 		std::set<HWND> seen;
 		WaitUntil(kRunTimeout, [&] {
 			if (!result.windows.empty()) return true;
@@ -309,10 +310,11 @@ namespace e2e
 		return folder;
 	}
 
-	bool RegisteredInstall::InstallSilently(const std::wstring &args, DWORD expectedCode, const std::wstring &folder)
+	bool RegisteredInstall::InstallSilently(const std::wstring &args, DWORD expectedCode, const std::wstring &folder, DWORD *pid)
 	{
 		const std::wstring from = folder.empty() ? stage->Path() : folder;
 		const Ended run = RunWatched(from + L"\\setup.exe", args, from);
+		if (pid) *pid = run.pid;
 		EXPECT_TRUE(run.windows.empty()) << "windows of setup.exe " << Narrow(args) << ":\n" << JoinLines(run.windows);
 		EXPECT_TRUE(run.ended) << "setup.exe " << Narrow(args) << " did not end";
 		if (run.ended) EXPECT_EQ(run.code, expectedCode) << "setup.exe " << Narrow(args);

@@ -70,6 +70,7 @@ namespace e2e
 	{
 		bool ended = false;
 		DWORD code = 0xFFFF;
+		DWORD pid = 0;                     // its process id, 0 when it did not start
 		std::vector<std::string> windows;  // visible top-level windows seen while it ran
 	};
 
@@ -116,8 +117,9 @@ namespace e2e
 		void Stage(const Product *product, const std::string &version) { stage = StageIn(product, version); }
 
 		// setup.exe of folder (this test's stage when empty) with args; no
-		// window may show. False when it did not end by itself.
-		bool InstallSilently(const std::wstring &args, DWORD expectedCode, const std::wstring &folder = L"");
+		// window may show. False when it did not end by itself. *pid, when
+		// given, gets its process id.
+		bool InstallSilently(const std::wstring &args, DWORD expectedCode, const std::wstring &folder = L"", DWORD *pid = nullptr);
 
 		// Waits until the installation, its entry and its shortcuts are gone.
 		void ExpectAllGone();

@@ -134,11 +134,27 @@ namespace
 			if (!FolderExists(defaultFolder)) cleanup.push_back(defaultFolder);
 		}
 
+		// Besides what RegisteredInstall removes: the archives' temporary
+		// folders (ZBK_<tick>_<process id>_<n>) of the runs this test killed,
+		// which nobody else will remove.
 		void TearDown() override
 		{
 			SetEnvironmentVariableW(kKillAt, nullptr);
+			std::vector<std::wstring> left;
+			WIN32_FIND_DATAW data;
+			HANDLE find = FindFirstFileW((TempPath() + L"\\ZBK_*").c_str(), &data);
+			for (bool more = find != INVALID_HANDLE_VALUE; more; more = FindNextFileW(find, &data))
+			{
+				const std::wstring name = data.cFileName;
+				const size_t second = name.find(L'_', 4), third = name.find(L'_', second + 1);
+				if (third != std::wstring::npos && killed.count(name.substr(second + 1, third - second - 1))) left.push_back(name);
+			}
+			if (find != INVALID_HANDLE_VALUE) FindClose(find);
+			for (const std::wstring &name : left) RemoveTree(TempPath() + L"\\" + name);
 			RegisteredInstall::TearDown();
 		}
+
+		std::set<std::wstring> killed;  // process ids of the runs killed
 
 		std::unique_ptr<TempFolder> StageVersion(int major, bool pagesMissing = false)
 		{
@@ -223,7 +239,10 @@ namespace
 		{
 			{
 				KillPoint point(at);
-				ASSERT_TRUE(InstallSilently(L"/S", 9, from.Path()));
+				DWORD pid = 0;
+				const bool ended = InstallSilently(L"/S", 9, from.Path(), &pid);
+				killed.insert(std::to_wstring(pid));
+				ASSERT_TRUE(ended);
 			}
 			ASSERT_TRUE(FileExists(target + L"\\uninstall\\run\\journal.txt")) << "no unfinished run after the kill at " << Narrow(at);
 			for (const wchar_t *part : {L"uninstall.exe", L"smooth.dll", L"uninstall.xml"})
