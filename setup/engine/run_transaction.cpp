@@ -287,7 +287,16 @@ bool Tolvane::RunTransaction::WillMakeFolder(const String &path)
 
 String Tolvane::RunTransaction::NextCopy()
 {
-	return Join(backup, String::FromInt(++copies));
+	/* A hundred copies to a folder: Windows file systems look names up in
+	 * a folder quickly however large it is, others (Wine's view of a linux
+	 * disk) scan the folder for each new name.
+	 */
+	Int	 copy	= ++copies;
+	String	 folder = Join(backup, String::FromInt((copy - 1) / 100));
+
+	if ((copy - 1) % 100 == 0) Directory(folder).CreateNew();
+
+	return Join(folder, String::FromInt(copy));
 }
 
 bool Tolvane::RunTransaction::WillWriteFiles(const std::vector<String> &paths)

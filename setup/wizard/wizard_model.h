@@ -19,24 +19,25 @@
 
 namespace Tolvane
 {
-	// The pages by the numbers of their dialogs in the setup script. The
-	// installation page has no number: it is shown only while the run goes.
+	// The pages by the numbers of their dialogs in the setup script (the
+	// configuration's PAGE_* numbers). The installation page has no number:
+	// it is shown only while the run goes.
 	enum class Page : smooth::Int
 	{
 		None		= 0,
-		Intro		= 1,
-		License		= 2,
-		Directory	= 3,
-		Components	= 4,
-		Links		= 5,
-		Summary		= 6,
-		Finish		= 7,
-		Reboot		= 8
+		Intro		= PAGE_INTRO,
+		License		= PAGE_LICENSE,
+		Directory	= PAGE_DIRECTORY,
+		Components	= PAGE_COMPONENTS,
+		Links		= PAGE_LINKS,
+		Summary		= PAGE_SUMMARY,
+		Finish		= PAGE_FINISH,
+		Reboot		= PAGE_REBOOT
 	};
 
 	// The numbered pages run from Page::Intro to Page::Reboot.
-	const smooth::Int PAGE_FIRST_NUMBER = 1;
-	const smooth::Int PAGE_LAST_NUMBER  = 8;
+	const smooth::Int PAGE_FIRST_NUMBER = PAGE_INTRO;
+	const smooth::Int PAGE_LAST_NUMBER  = PAGE_REBOOT;
 
 	// The page of a number 1 to 8; Page::None for any other number.
 	Page			 PageOfNumber(smooth::Int number);
