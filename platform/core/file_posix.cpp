@@ -308,6 +308,14 @@ smooth::Int smooth::File::Delete() const
 	return Success();
 }
 
+smooth::Int smooth::File::DeleteAtRestart() const
+{
+	// Nothing here deletes files at start-up for us.
+	errno = ENOTSUP;
+
+	return Fail();
+}
+
 smooth::Int smooth::File::Truncate(Int64 size) const
 {
 	if (size < 0) { errno = EINVAL; return Fail(); }

@@ -255,6 +255,13 @@ smooth::Int smooth::File::Delete() const
 	return Success();
 }
 
+smooth::Int smooth::File::DeleteAtRestart() const
+{
+	if (!MoveFileExW(NativePath(full).c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT)) return Fail();
+
+	return Success();
+}
+
 smooth::Int smooth::File::Truncate(Int64 size) const
 {
 	if (size < 0) { lastErrorCode = ERROR_INVALID_PARAMETER; return Error(); }

@@ -165,11 +165,29 @@ bool Tolvane::FileSystemUndo::Restore(const String &copy, const String &path)
 
 	if (kept.Replace(File(path)) == Success()) return true;
 
-	/* A running program cannot be replaced, but it can be renamed. */
+	/* A running program (the uninstaller taking back a run that had
+	 * replaced it) cannot be replaced, but it can be renamed: out of the
+	 * installation into the temporary folder, where the system deletes it
+	 * when it next starts; beside the copy when that is another disk.
+	 */
 	File	 inUse(path);
-	File	 aside(String(copy).Append(".in-use"));
 
-	return inUse.Exists() && inUse.Move(aside) == Success() && kept.Move(inUse) == Success();
+	if (!inUse.Exists()) return false;
+
+	static Int	 asides = 0;
+	String		 name	= String("in-use-").Append(String::FromInt(System::System::GetProcessID())).Append("-").Append(String::FromInt(++asides)).Append(".tmp");
+	File		 aside(Join(System::System::GetTempDirectory(), name));
+
+	if (inUse.Move(aside) != Success())
+	{
+		aside = File(String(copy).Append(".in-use"));
+
+		if (inUse.Move(aside) != Success()) return false;
+	}
+
+	aside.DeleteAtRestart();
+
+	return kept.Move(inUse) == Success();
 }
 
 bool Tolvane::FileSystemUndo::RestoreRegistry(const String &name, const String &copy)

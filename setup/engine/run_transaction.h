@@ -39,7 +39,9 @@ namespace Tolvane
 			bool		 MakeFolder(const smooth::String &path) override;
 			// Puts the copy back over path in one step. A file in use (a
 			// running program) cannot be replaced but can be renamed: it is
-			// moved aside first, next to the copy.
+			// moved aside first, into the temporary folder (or next to the
+			// copy when that is on another disk), and deleted when the
+			// system next starts.
 			bool		 Restore(const smooth::String &copy, const smooth::String &path) override;
 			bool		 RestoreRegistry(const smooth::String &name, const smooth::String &copy) override;
 		private:

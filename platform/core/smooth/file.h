@@ -30,6 +30,10 @@ namespace smooth
 			// bytes and last-write time.
 			Int		 Copy(const File &destination) const;
 			Int		 Delete() const;
+			// Asks the system to delete the file when it next starts (a file
+			// a running program holds cannot go before). Error() where the
+			// system cannot (on systems other than Windows, always).
+			Int		 DeleteAtRestart() const;
 			// Sets the file's length to size bytes: what lies beyond goes, a
 			// longer size extends it with zero bytes. Error() when size is
 			// negative or the file is missing or cannot be written.
