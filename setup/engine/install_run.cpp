@@ -359,7 +359,7 @@ Int Tolvane::InstallRun::Run()
 
 	if (!MakeFolder(script, target)) return Success();
 
-	transaction.SetJournalHook(onJournalWritten);
+	transaction.SetChangeHook(onChange);
 
 	if (transaction.Begin(target, missing) != Success())
 	{

@@ -116,9 +116,10 @@ namespace Tolvane
 			Recovery	 GetRecovery() const		{ return recovery; }
 			smooth::Int	 GetRecoveryFailures() const	{ return recoveryFailures; }
 
-			// Called with each journal line once it is on the disk (tests stop
-			// the process there, as a kill would).
-			std::function<void(const std::string &)> onJournalWritten;
+			// Called with a journal record's line right before the change it
+			// announces, once the line is on the disk (tests stop the process
+			// there, as a kill would; RunTransaction::SetChangeHook).
+			std::function<void(const std::string &)> onChange;
 
 			// Writes the shortcuts the choices allow and records each one (and a
 			// start-menu group folder it creates) in script. Called by Run.

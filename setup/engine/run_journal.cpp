@@ -262,25 +262,9 @@ Int Tolvane::JournalWriter::Write(bool durable)
 
 	if (!pending.empty() && stream->OutputData(pending.data(), Int(pending.size())) != Success()) return Error();
 
-	std::string	 written;
+	pending.clear();
 
-	written.swap(pending);
-
-	Int	 result = durable ? stream->Sync() : stream->Flush();
-
-	if (result == Success() && onWritten)
-	{
-		for (size_t start = 0; start < written.size(); )
-		{
-			size_t	 end = written.find('\n', start);
-
-			onWritten(written.substr(start, end - start));
-
-			start = end + 1;
-		}
-	}
-
-	return result;
+	return durable ? stream->Sync() : stream->Flush();
 }
 
 Int Tolvane::JournalWriter::Commit()

@@ -100,10 +100,6 @@ namespace Tolvane
 			void		 Close();
 
 			bool		 IsOpen() const		{ return stream != nullptr; }
-
-			// Called with each record's line once Write has put it in the
-			// file (tests end the process here to stop a run at a record).
-			std::function<void(const std::string &line)> onWritten;
 		private:
 			smooth::IO::OutStream	*stream = nullptr;
 			std::string		 pending;

@@ -279,7 +279,19 @@ Int Tolvane::RunTransaction::Begin(const String &runTarget, const std::vector<St
 
 	if (journal.Write(true) != Success()) { cause = Because("cannot write the journal"); return Error(); }
 
+	Changing(0);
+
 	return Success();
+}
+
+void Tolvane::RunTransaction::Changing(size_t firstRecord)
+{
+	for (size_t i = firstRecord; changeHook && i < records.size(); i++) changeHook(EncodeJournalRecord(records[i]));
+}
+
+void Tolvane::RunTransaction::Changing(const JournalRecord &record)
+{
+	if (changeHook) changeHook(EncodeJournalRecord(record));
 }
 
 bool Tolvane::RunTransaction::MadeFolder(const String &path) const
@@ -299,6 +311,8 @@ bool Tolvane::RunTransaction::WillMakeFolder(const String &path)
 	 * behind; that is all it can cost, so the disk is not waited for.
 	 */
 	if (journal.Write(false) != Success()) { cause = Because("cannot write the journal"); return false; }
+
+	Changing(record);
 
 	return true;
 }
@@ -355,9 +369,16 @@ bool Tolvane::RunTransaction::MakeRoomFor(const String &path, bool keepInPlace)
 
 	auto	 pending = pendingCopies.find(key);
 
-	if (pending == pendingCopies.end()) return true;
+	if (pending == pendingCopies.end())
+	{
+		Changing({ JournalRecord::Kind::File, path, String() });
+
+		return true;
+	}
 
 	String	 copy = pending->second;
+
+	Changing({ JournalRecord::Kind::Saved, path, copy });
 
 	pendingCopies.erase(pending);
 
@@ -413,6 +434,8 @@ bool Tolvane::RunTransaction::WillChangeRegistry(const String &name)
 
 	if (journal.Write(true) != Success()) { cause = Because("cannot write the journal"); return false; }
 
+	Changing(record);
+
 	return true;
 }
 
@@ -426,6 +449,8 @@ bool Tolvane::RunTransaction::RemoveFile(const String &path)
 	records.push_back(record);
 
 	if (journal.Write(true) != Success()) { cause = Because("cannot write the journal"); return false; }
+
+	Changing(record);
 
 	if (File(path).Move(File(record.copy)) != Success()) { cause = Because(String("cannot remove ").Append(path)); return false; }
 
@@ -443,6 +468,8 @@ bool Tolvane::RunTransaction::RemoveEmptyFolder(const String &path)
 	records.push_back(record);
 
 	if (journal.Write(true) != Success()) { cause = Because("cannot write the journal"); return false; }
+
+	Changing(record);
 
 	if (Directory(path).Delete() != Success()) { cause = Because(String("cannot remove ").Append(path)); return false; }
 

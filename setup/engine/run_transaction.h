@@ -125,12 +125,20 @@ namespace Tolvane
 			// The last cause of a false or Error().
 			const smooth::String &GetCause() const	{ return cause; }
 
-			// Called with each journal line once it is written (JournalWriter).
-			void		 SetJournalHook(std::function<void(const std::string &)> hook) { journal.onWritten = std::move(hook); }
+			// Called with a record's journal line right before the change it
+			// announces is made (and after the line reached the disk): at
+			// once for most records, and for a file announced with others by
+			// WillWriteFiles, in MakeRoomFor. Tests end the process here.
+			void		 SetChangeHook(std::function<void(const std::string &)> hook) { changeHook = std::move(hook); }
 		private:
 			bool		 Keep(const smooth::String &path, bool copy, smooth::String &kept);
 			smooth::String	 NextCopy();
 
+			// The records just written, to the change hook.
+			void		 Changing(size_t firstRecord);
+			void		 Changing(const JournalRecord &record);
+
+			std::function<void(const std::string &)> changeHook;
 			RegistryReader			 readRegistry;
 			JournalWriter			 journal;
 			std::vector<JournalRecord>	 records;

@@ -86,10 +86,10 @@ namespace Tolvane
 	SystemInterface	&GetSystem();
 
 	// For the tests of runs that are killed: when the environment variable
-	// TOLVANE_KILL_AT is TEXT or TEXT#N, a hook for InstallRun's
-	// onJournalWritten that ends the process at once (exit code 9, as a kill
-	// would: nothing is cleaned up) right after the N-th (default: first)
-	// journal record whose line contains TEXT reached the disk, before the
-	// change it announces. Empty otherwise. Windows builds only.
+	// TOLVANE_KILL_AT is TEXT or TEXT#N, a hook for InstallRun's onChange
+	// that ends the process at once (exit code 9, as a kill would: nothing
+	// is cleaned up) right before the change announced by the N-th (default:
+	// first) journal record whose line contains TEXT, the record being on
+	// the disk. Empty otherwise. Windows builds only.
 	std::function<void(const std::string &)> KillHookFromEnvironment();
 }

@@ -47,7 +47,7 @@ Int Tolvane::Wizard::InstallThread(Threads::Thread *thread)
 	installRun.reset(new InstallRun(config, installChoices, GetSystem(), *fileBar, *allBar));
 
 	installRun->log		     = installLog;
-	installRun->onJournalWritten = KillHookFromEnvironment();
+	installRun->onChange	     = KillHookFromEnvironment();
 	installRun->Run();
 
 	installFailures = installRun->GetFailures();

@@ -322,7 +322,7 @@ namespace
 		Tolvane::InstallRun	 run(configuration, choices, Tolvane::GetSystem(), fileBar, totalBar);
 
 		run.log		     = &log;
-		run.onJournalWritten = Tolvane::KillHookFromEnvironment();
+		run.onChange	     = Tolvane::KillHookFromEnvironment();
 		run.Run();
 
 		if (run.GetFailures().empty())
