@@ -26,6 +26,7 @@ times=()
 run_start=$(date +%s%N)
 template_pid=
 wine_pid=
+phase_pid=
 wine_out=$(mktemp -d)
 
 # note_time NAME START [END]: prints and keeps the seconds from START to END
@@ -34,17 +35,24 @@ note_time() {
   local end=${3:-$(date +%s%N)} secs
   secs=$(( (end - $2 + 500000000) / 1000000000 ))
   echo "-- $1: $secs s"
-  times+=("$(printf '  %-34s %5d s' "$1" "$secs")")
+  times+=("$(printf '  %-52s %5d s' "$1" "$secs")")
 }
 
 # phase NAME COMMAND...: runs COMMAND and notes its seconds. A failure is
 # counted, not fatal: the other phases still run, and each says what failed.
+# The command runs in the background and the script waits for it: a signal
+# then ends the whole run at once (the traps below), where a command that
+# handles Ctrl-C itself (CTest does) would otherwise make the shell go on
+# with the next phase.
 phase() {
   local name=$1 start rc=0
   shift
   start=$(date +%s%N)
   echo "== $name"
-  "$@" || rc=$?
+  "$@" &
+  phase_pid=$!
+  wait "$phase_pid" || rc=$?
+  phase_pid=
   note_time "$name" "$start"
   if [ "$rc" -ne 0 ]; then
     echo "-- $name FAILED (status $rc)"
@@ -71,6 +79,7 @@ kill_tree() {
 # Nothing outlives the run: on any way out (also Ctrl-C and failures) the
 # background work is ended, then every Wine server and Xvfb the run started.
 finish() {
+  [ -z "$phase_pid" ] || kill_tree "$phase_pid"
   [ -z "$wine_pid" ] || kill_tree "$wine_pid"
   if [ -n "$template_pid" ] && kill -0 "$template_pid" 2>/dev/null; then
     kill_tree "$template_pid"
@@ -91,13 +100,11 @@ trap 'exit 130' INT
 trap 'exit 143' TERM
 trap 'exit 129' HUP
 
-start=$(date +%s%N)
-echo "== set-up"
-if ! "$top/scripts/setup.sh"; then
-  echo "TESTS FAILED (set-up)"
+phase "set-up" "$top/scripts/setup.sh"
+if [ "$status" -ne 0 ]; then
+  echo "TESTS FAILED"
   exit 1
 fi
-note_time "set-up" "$start"
 
 # The prepared Wine prefix takes wineboot a while; it is made during the
 # first build and waited for before the Wine tests.
