@@ -94,17 +94,18 @@ finish() {
   done
   tolvane_env_stop
   rm -rf "$wine_out"
+  # Whatever ended the run before its verdict (a signal, an error of this
+  # script), the last line still says that it did not pass.
+  [ -n "$verdict" ] || echo "TESTS FAILED"
 }
+verdict=
 trap finish EXIT
-trap 'exit 130' INT
-trap 'exit 143' TERM
-trap 'exit 129' HUP
+trap 'echo "-- interrupted"; exit 130' INT
+trap 'echo "-- terminated"; exit 143' TERM
+trap 'echo "-- hung up"; exit 129' HUP
 
 phase "set-up" "$top/scripts/setup.sh"
-if [ "$status" -ne 0 ]; then
-  echo "TESTS FAILED"
-  exit 1
-fi
+[ "$status" -eq 0 ] || exit 1
 
 # The prepared Wine prefix takes wineboot a while; it is made during the
 # first build and waited for before the Wine tests.
@@ -172,6 +173,7 @@ echo "== times"
 printf '%s\n' "${times[@]}"
 note_time "total" "$run_start" >/dev/null
 echo "${times[-1]}"
+verdict=yes
 if [ "$status" -ne 0 ]; then
   echo "TESTS FAILED"
   exit 1
