@@ -11,10 +11,15 @@ function(tolvane_test name)
   if(WIN32)
     set_tests_properties(${name} PROPERTIES LABELS wine)
   endif()
-  # Tests that show windows share one display: never two at a time, so
-  # focus and the windows they look for are their own.
+  # Tests that show windows each run on a desktop of their own, a fresh
+  # copy of a prepared Wine prefix with its own Xvfb (scripts/wine-exec.sh),
+  # so they run beside each other: focus, the windows they look for and the
+  # prefix's registry and folders are their own. They mostly wait for
+  # windows, so they start before the unit tests (CTest starts the costliest
+  # first) and the long ones give their own cost.
   if(T_GUI)
-    set_tests_properties(${name} PROPERTIES RESOURCE_LOCK display LABELS "wine;gui")
+    set_tests_properties(${name} PROPERTIES LABELS "wine;gui" COST 30)
+    set_property(TEST ${name} APPEND PROPERTY ENVIRONMENT TOLVANE_OWN_DESKTOP=1)
   endif()
 endfunction()
 
@@ -34,3 +39,17 @@ function(tolvane_shipped target)
     target_link_options(${target} PRIVATE -Wl,-Map,${CMAKE_BINARY_DIR}/map/${target}.map $<$<CONFIG:MinSizeRel>:-s>)
   endif()
 endfunction()
+
+# The target "programs": every program and library the project ships or the
+# publisher runs, without the tests and their helpers. The shipping build
+# cannot run its tests, so the test command builds only this there, which
+# still compiles and links all shipped code.
+add_custom_target(programs)
+function(tolvane_programs_target)
+  foreach(program smooth setup uninstall bundle_stub zbk tolvane pebble)
+    if(TARGET ${program})
+      add_dependencies(programs ${program})
+    endif()
+  endforeach()
+endfunction()
+cmake_language(DEFER DIRECTORY ${CMAKE_SOURCE_DIR} CALL tolvane_programs_target)

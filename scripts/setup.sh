@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
 # Installs, only when missing, every Debian package the three builds and the
-# tests need, then builds libbz2, pugixml and GoogleTest for both mingw
-# toolchains from Debian's own sources into build/deps/<toolchain>.
+# tests need, fetches Debian's source packages of bzip2 and pugixml into
+# build/deps/src (the Windows builds compile what they use of them, see
+# cmake/dependencies.cmake) and builds GoogleTest for both mingw toolchains
+# from the sources libgtest-dev ships into build/deps/<toolchain>.
 # Idempotent: a second run with everything present only checks.
 set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
@@ -21,10 +23,8 @@ done
 as_root() { if [ "$(id -u)" -eq 0 ]; then "$@"; else sudo "$@"; fi; }
 
 need_src=0
-for lib in bzip2 pugixml; do
-  for t in x86_64-w64-mingw32 i686-w64-mingw32; do
-    [ -f "$deps/$t/.done-$lib" ] || need_src=1
-  done
+for pkg in bzip2 pugixml; do
+  [ -n "$(find "$deps/src" -maxdepth 1 -type d -name "$pkg-*" 2>/dev/null | head -n 1)" ] || need_src=1
 done
 
 if [ "${#missing[@]}" -gt 0 ] || { [ "$need_src" -eq 1 ] && ! grep -rqs '^Types: deb deb-src\|^Types: deb-src\|^deb-src' /etc/apt/sources.list /etc/apt/sources.list.d/; }; then
@@ -58,36 +58,28 @@ fetch_source() { # package -> directory of the unpacked source
   echo "$dir"
 }
 
-build_bzip2() { # toolchain
-  local t=$1 src out
-  out="$deps/$t"
-  [ -f "$out/.done-bzip2" ] && return
-  src=$(fetch_source bzip2)
-  mkdir -p "$out/include" "$out/lib" "$out/obj-bzip2"
-  for f in blocksort huffman crctable randtable compress decompress bzlib; do
-    "$t-gcc" -O2 -D_FILE_OFFSET_BITS=64 -c "$src/$f.c" -o "$out/obj-bzip2/$f.o"
-  done
-  rm -f "$out/lib/libbz2.a"
-  "$t-ar" rcs "$out/lib/libbz2.a" "$out"/obj-bzip2/*.o
-  cp "$src/bzlib.h" "$out/include/"
-  touch "$out/.done-bzip2"
-}
-
-build_cmake_lib() { # toolchain name srcdir extra-args...
-  local t=$1 name=$2 src=$3; shift 3
+build_gtest() { # toolchain
+  local t=$1
   local out="$deps/$t"
-  [ -f "$out/.done-$name" ] && return
-  cmake -S "$src" -B "$out/build-$name" -G Ninja \
+  [ -f "$out/.done-googletest" ] && return
+  cmake -S /usr/src/googletest -B "$out/build-googletest" -G Ninja \
     -DCMAKE_TOOLCHAIN_FILE="$top/cmake/$t.cmake" -DCMAKE_BUILD_TYPE=Release \
-    -DCMAKE_INSTALL_PREFIX="$out" -DBUILD_SHARED_LIBS=OFF "$@" >/dev/null
-  cmake --build "$out/build-$name" >/dev/null
-  cmake --install "$out/build-$name" >/dev/null
-  touch "$out/.done-$name"
+    -DCMAKE_INSTALL_PREFIX="$out" -DBUILD_SHARED_LIBS=OFF -DBUILD_GMOCK=OFF -Dgtest_disable_pthreads=OFF >/dev/null
+  cmake --build "$out/build-googletest" >/dev/null
+  cmake --install "$out/build-googletest" >/dev/null
+  touch "$out/.done-googletest"
 }
 
+fetch_source bzip2 >/dev/null
+fetch_source pugixml >/dev/null
+# GoogleTest is two files to compile per toolchain: both toolchains at
+# once keep two cores busy.
+pids=()
 for t in x86_64-w64-mingw32 i686-w64-mingw32; do
-  build_bzip2 "$t"
-  build_cmake_lib "$t" pugixml "$(fetch_source pugixml)"
-  build_cmake_lib "$t" googletest /usr/src/googletest -DBUILD_GMOCK=ON -Dgtest_disable_pthreads=OFF
+  build_gtest "$t" &
+  pids+=($!)
 done
-echo "setup: packages present; libbz2, pugixml and GoogleTest built for both mingw toolchains in $deps"
+failed=0
+for pid in "${pids[@]}"; do wait "$pid" || failed=1; done
+[ "$failed" -eq 0 ] || { echo "setup: GoogleTest did not build for both mingw toolchains" >&2; exit 1; }
+echo "setup: packages present; bzip2 and pugixml sources in $deps/src, GoogleTest built for both mingw toolchains in $deps"
