@@ -127,7 +127,7 @@ wait "$template_pid" || rc=$?
 template_pid=
 if [ -f "$wine_out/template.time" ]; then
   read -r s e <"$wine_out/template.time"
-  note_time "Wine template (during the build)" "$s" "$e"
+  note_time "Wine template (made beside build win64)" "$s" "$e"
 fi
 if [ "$rc" -ne 0 ]; then
   cat "$top/build/wine-template.log"
@@ -146,7 +146,7 @@ echo "== tests: win64 (under Wine), $wine_jobs at once, beside what follows; the
 ) &
 wine_pid=$!
 # Everything else gives way to the Wine tests.
-renice -n 10 -p $$ >/dev/null
+renice -n 10 -p $$ >/dev/null || true
 
 phase "build linux" build linux
 phase "tests: linux (native)" ctest --test-dir build/linux --output-on-failure -j"$jobs"
@@ -162,14 +162,14 @@ echo "== tests: win64 (under Wine)"
 cat "$wine_out/ctest.log"
 if read -r rc s e <"$wine_out/ctest.end" 2>/dev/null; then
   note_time "waiting for the Wine tests" "$start"
-  note_time "tests: win64 (under Wine)" "$s" "$e"
+  note_time "tests: win64 (under Wine, beside the phases above)" "$s" "$e"
   [ "$rc" -eq 0 ] || { echo "-- tests: win64 (under Wine) FAILED (status $rc)"; status=1; }
 else
   echo "-- tests: win64 (under Wine) ended without a result"
   status=1
 fi
 
-echo "== times"
+echo "== times (the Wine template and tests overlap the other phases)"
 printf '%s\n' "${times[@]}"
 note_time "total" "$run_start" >/dev/null
 echo "${times[-1]}"
