@@ -1,6 +1,7 @@
 #include "uninstaller.h"
 
 #include "install_log.h"
+#include "file_bytes.h"
 #include "installed_layout.h"
 #include "run_transaction.h"
 #include "uninstall_script.h"
@@ -20,18 +21,6 @@ namespace
 	// How long the copy waits for the first instance: it deletes the
 	// installed uninstaller, which cannot go while that still runs.
 	const Int FirstInstanceWait = 10000;
-
-	bool ReadWhole(const String &path, std::string &bytes)
-	{
-		IO::InStream	 input(IO::STREAM_FILE, path, IO::IS_READ_ONLY);
-		Int64		 size = input.Size();
-
-		if (input.GetLastError() != IO::IO_ERROR_OK || size < 0 || size > 0x7FFFFFFF) return false;
-
-		bytes.resize(size_t(size));
-
-		return size == 0 || input.InputData(&bytes[0], Int(size)) == Int(size);
-	}
 
 	bool WriteWhole(const String &path, const std::string &bytes)
 	{
@@ -183,7 +172,7 @@ Int Tolvane::RunFirstInstance(UninstallSystem &system, const Options &options)
 	/* The script is read once, for the copy, and its name and version come
 	 * from those bytes; a script that does not load leaves both empty.
 	 */
-	for (Copy &copy : copies) copy.read = ReadWhole(copy.source, copy.bytes);
+	for (Copy &copy : copies) copy.read = ReadFileBytes(copy.source, copy.bytes, 0x7FFFFFFF);
 
 	ScriptContents	 contents;
 

@@ -308,9 +308,9 @@ Int Tolvane::InstallRun::Run()
 	/* A run killed here before left the folder half old, half new: the old
 	 * installation comes back first.
 	 */
-	LoggingUndo	 recoveryUndo(*this);
-
-	recovery = RecoverRun(target, recoveryUndo, recoveryFailures);
+	std::unique_ptr<JournalUndo>	 recoveryUndo	  = MakeUndo();
+	Int				 recoveryFailures = 0;
+	Recovery			 recovery	  = RecoverRun(target, *recoveryUndo, recoveryFailures);
 
 	if (recovery == Recovery::TakenBack) Note("taken back an unfinished run in", target);
 	if (recoveryFailures != 0) Fail(JournalOf(target), String::FromInt(recoveryFailures).Append(" steps of an unfinished run could not be taken back"));
@@ -451,27 +451,16 @@ namespace
 	};
 }
 
-Tolvane::InstallRun::LoggingUndo::LoggingUndo(InstallRun &run) : undo(new RunUndo(run.system, [&run](const String &what, const String &path) { run.Note(what, path); }))
+std::unique_ptr<Tolvane::JournalUndo> Tolvane::InstallRun::MakeUndo()
 {
+	return std::unique_ptr<JournalUndo>(new RunUndo(system, [this](const String &what, const String &path) { Note(what, path); }));
 }
-
-Tolvane::InstallRun::LoggingUndo::~LoggingUndo()
-{
-	delete undo;
-}
-
-bool Tolvane::InstallRun::LoggingUndo::RemoveFile(const String &path)			{ return undo->RemoveFile(path); }
-bool Tolvane::InstallRun::LoggingUndo::RemoveFolder(const String &path)			{ return undo->RemoveFolder(path); }
-bool Tolvane::InstallRun::LoggingUndo::MakeFolder(const String &path)			{ return undo->MakeFolder(path); }
-bool Tolvane::InstallRun::LoggingUndo::Restore(const String &copy, const String &path)	{ return undo->Restore(copy, path); }
-bool Tolvane::InstallRun::LoggingUndo::RestoreRegistry(const String &name, const String &copy) { return undo->RestoreRegistry(name, copy); }
 
 Int Tolvane::InstallRun::TakeBack()
 {
 	if (!transaction.IsActive()) return 0;
 
-	LoggingUndo	 undo(*this);
-	Int		 failed = transaction.TakeBack(undo);
+	Int		 failed = transaction.TakeBack(*MakeUndo());
 
 	Note(failed == 0 ? "taken back" : String("taken back, ").Append(String::FromInt(failed)).Append(" steps could not be undone:"), target);
 
@@ -505,7 +494,7 @@ void Tolvane::InstallRun::SaveScript(UninstallScript &script, const RemovalList 
 		 */
 		std::vector<String>	 links;
 
-		for (const String &path : plan.leftovers.files) if (PathKey(path).size() > 4 && PathKey(path).compare(PathKey(path).size() - 4, 4, L".LNK") == 0) links.push_back(path);
+		for (const String &path : plan.leftovers.files) if (IsShortcutFile(path)) links.push_back(path);
 
 		auto	 Ours = [&](const String &path, bool folder)
 		{

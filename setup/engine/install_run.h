@@ -17,6 +17,7 @@
 #include "system_interface.h"
 #include "uninstall_script.h"
 
+#include <memory>
 #include <set>
 #include <vector>
 
@@ -110,12 +111,6 @@ namespace Tolvane
 			// Keeps what the run did despite its failures.
 			smooth::Int	 Commit();
 
-			// What the run found in the target before it began: an unfinished
-			// run it took back (Recovery::TakenBack), and how many of that
-			// run's steps could not be undone.
-			Recovery	 GetRecovery() const		{ return recovery; }
-			smooth::Int	 GetRecoveryFailures() const	{ return recoveryFailures; }
-
 			// Called with a journal record's line right before the change it
 			// announces, once the line is on the disk (tests stop the process
 			// there, as a kill would; RunTransaction::SetChangeHook).
@@ -144,24 +139,9 @@ namespace Tolvane
 			// Today's date as the list wants it (YYYYMMDD); a test may fix it.
 			smooth::String	 installDate;
 		private:
-			// Takes a run back on the real file system and the system's
-			// registry, writing every step to the run's log.
-			class LoggingUndo : public JournalUndo
-			{
-				public:
-					explicit	 LoggingUndo(InstallRun &run);
-							~LoggingUndo();
-					LoggingUndo(const LoggingUndo &) = delete;
-					LoggingUndo &operator =(const LoggingUndo &) = delete;
-
-					bool		 RemoveFile(const smooth::String &path) override;
-					bool		 RemoveFolder(const smooth::String &path) override;
-					bool		 MakeFolder(const smooth::String &path) override;
-					bool		 Restore(const smooth::String &copy, const smooth::String &path) override;
-					bool		 RestoreRegistry(const smooth::String &name, const smooth::String &copy) override;
-				private:
-					JournalUndo	*undo;
-			};
+			// An undo of the run on the real file system and the system's
+			// registry that writes every step to the run's log.
+			std::unique_ptr<JournalUndo> MakeUndo();
 
 			void		 Fail(const smooth::String &path, const smooth::String &cause);
 			void		 Note(const smooth::String &what, const smooth::String &path);
@@ -187,8 +167,6 @@ namespace Tolvane
 			smooth::String		 target;
 			std::vector<InstallFailure> failures;
 			RunTransaction		 transaction;
-			Recovery		 recovery = Recovery::None;
-			smooth::Int		 recoveryFailures = 0;
 			// Folders that exist now because this run found or made them: an
 			// archive of thousands of files in a few folders need not ask the
 			// file system about the same folder thousands of times.

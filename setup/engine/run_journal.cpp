@@ -1,5 +1,6 @@
 #include "run_journal.h"
 
+#include "file_bytes.h"
 #include "upgrade.h"
 
 using namespace smooth;
@@ -133,13 +134,6 @@ namespace
 
 		return false;
 	}
-
-	bool IsLink(const String &path)
-	{
-		std::wstring	 key = Tolvane::PathKey(path);
-
-		return key.size() > 4 && key.compare(key.size() - 4, 4, L".LNK") == 0;
-	}
 }
 
 std::string Tolvane::EncodeJournalRecord(const JournalRecord &record)
@@ -211,18 +205,11 @@ bool Tolvane::ParseJournal(const std::string &bytes, JournalContents &contents)
 
 bool Tolvane::ReadJournal(const String &path, JournalContents &contents)
 {
-	IO::InStream	 in(IO::STREAM_FILE, path, IO::IS_READ_ONLY);
-	Int64		 size = in.Size();
+	std::string	 bytes;
 
 	contents = JournalContents();
 
-	if (in.GetLastError() != IO::IO_ERROR_OK || size < 0 || size > 512 * 1024 * 1024) return false;
-
-	std::string	 bytes(size_t(size), '\0');
-
-	if (size > 0 && in.InputData(&bytes[0], Int(size)) != Int(size)) return false;
-
-	return ParseJournal(bytes, contents);
+	return ReadFileBytes(path, bytes, 512 * 1024 * 1024) && ParseJournal(bytes, contents);
 }
 
 Tolvane::JournalWriter::~JournalWriter()
@@ -304,8 +291,8 @@ bool Tolvane::MayTakeBack(const JournalRecord &record, const JournalContents &co
 		 */
 		case JournalRecord::Kind::Folder:
 		case JournalRecord::Kind::Removed:	return record.path != 0;
-		case JournalRecord::Kind::File:		return Inside(record.path) || IsLink(record.path);
-		case JournalRecord::Kind::Saved:	return (Inside(record.path) || IsLink(record.path)) && IsBelow(record.copy, contents.backup);
+		case JournalRecord::Kind::File:		return Inside(record.path) || IsShortcutFile(record.path);
+		case JournalRecord::Kind::Saved:	return (Inside(record.path) || IsShortcutFile(record.path)) && IsBelow(record.copy, contents.backup);
 		case JournalRecord::Kind::Registry:	return record.path != 0 && record.path.Find("\\") < 0 && (record.copy == 0 || IsBelow(record.copy, contents.backup));
 		default:				return true;
 	}

@@ -1,5 +1,6 @@
 #include "run_transaction.h"
 
+#include "file_bytes.h"
 #include "installed_layout.h"
 #include "upgrade.h"
 
@@ -92,18 +93,6 @@ namespace
 		if (File(part).Move(File(path)) != Success()) { File(part).Delete(); return false; }
 
 		return true;
-	}
-
-	bool ReadWhole(const String &path, std::string &bytes)
-	{
-		IO::InStream	 in(IO::STREAM_FILE, path, IO::IS_READ_ONLY);
-		Int64		 size = in.Size();
-
-		if (in.GetLastError() != IO::IO_ERROR_OK || size < 0 || size > 64 * 1024 * 1024) return false;
-
-		bytes.assign(size_t(size), '\0');
-
-		return size == 0 || in.InputData(&bytes[0], Int(size)) == Int(size);
 	}
 
 	String Because(const String &what)
@@ -202,7 +191,7 @@ bool Tolvane::FileSystemUndo::RestoreRegistry(const String &name, const String &
 		 * changed either: the record precedes the change, the copy too.
 		 */
 		if (!File(copy).Exists()) return true;
-		if (!ReadWhole(copy, bytes) || !DecodeRegistrySnapshot(bytes, snapshot)) return false;
+		if (!ReadFileBytes(copy, bytes, 64 * 1024 * 1024) || !DecodeRegistrySnapshot(bytes, snapshot)) return false;
 	}
 
 	return restoreRegistry && restoreRegistry(name, snapshot);

@@ -253,7 +253,10 @@ std::function<void(const std::string &)> Tolvane::KillHookFromEnvironment()
 	size_t		 mark  = text.rfind('#');
 	long		 wanted = 1;
 
-	if (mark != std::string::npos && mark + 1 < text.size() && text.find_first_not_of("0123456789", mark + 1) == std::string::npos)
+	/* At most nine digits: the count is a long without overflow, and
+	 * nothing here throws.
+	 */
+	if (mark != std::string::npos && mark + 1 < text.size() && text.size() - mark - 1 <= 9 && text.find_first_not_of("0123456789", mark + 1) == std::string::npos)
 	{
 		wanted = std::stol(text.substr(mark + 1));
 		text   = text.substr(0, mark);

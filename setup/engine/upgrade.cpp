@@ -167,6 +167,13 @@ std::wstring Tolvane::PathKey(const String &path)
 	return key;
 }
 
+bool Tolvane::IsShortcutFile(const String &path)
+{
+	std::wstring	 key = PathKey(path);
+
+	return key.size() > 4 && key.compare(key.size() - 4, 4, L".LNK") == 0;
+}
+
 bool Tolvane::IsBelow(const String &path, const String &folder)
 {
 	std::wstring	 p = PathKey(path);

@@ -28,6 +28,9 @@ namespace Tolvane
 	// are equal.
 	std::wstring	 PathKey(const smooth::String &path);
 
+	// Whether path names a shortcut file (ending ".lnk" in any case).
+	bool		 IsShortcutFile(const smooth::String &path);
+
 	// Whether path lies inside folder (not folder itself), compared as
 	// PathKey compares. A path with a "." or ".." component is never inside.
 	bool		 IsBelow(const smooth::String &path, const smooth::String &folder);

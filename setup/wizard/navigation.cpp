@@ -78,15 +78,9 @@ void Tolvane::Wizard::EndMessageLoop()
 bool Tolvane::Wizard::TargetAccepted()
 {
 	String		 folder = widgets.layerDirectory->GetTargetDirectory().GetPath();
-	FileSystemUndo	 undo(SystemRegistryRestorer());
 	Int		 failed = 0;
 
-	if (RecoverRun(folder, undo, failed) == Recovery::TakenBack)
-	{
-		if (installLog != nullptr) installLog->Write(String("taken back an unfinished run in ").Append(folder));
-
-		Ask(UnfinishedRunMessage(folder, failed));
-	}
+	if (RecoverFolder(folder, installLog, failed)) Ask(UnfinishedRunMessage(folder, failed));
 
 	TargetCheck	 check = CheckTarget(config.appName, folder, registered);
 

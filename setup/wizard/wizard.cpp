@@ -250,21 +250,6 @@ namespace
 		return Tolvane::ReadRegistered(entry);
 	}
 
-	// An installation run killed in folder is taken back before anything
-	// else looks at the folder; true when there was one.
-	bool RecoverFolder(const String &folder, Tolvane::InstallLog &log, Int &failed)
-	{
-		Tolvane::FileSystemUndo	 undo(Tolvane::SystemRegistryRestorer());
-
-		failed = 0;
-
-		if (folder == 0 || Tolvane::RecoverRun(folder, undo, failed) != Tolvane::Recovery::TakenBack) return false;
-
-		log.Write(String("taken back an unfinished run in ").Append(folder).Append(failed != 0 ? String(", ").Append(String::FromInt(failed)).Append(" steps could not be undone") : String()));
-
-		return true;
-	}
-
 	// The installation with the pages' defaults and no window at all: a
 	// run with failures is taken back, and ends with EXIT_FAILED.
 	Int InstallSilently(const Tolvane::Options &options, Tolvane::InstallLog &log)
@@ -285,7 +270,7 @@ namespace
 		Tolvane::Registered	 registered = ReadRegistration(configuration);
 		Int			 failed	    = 0;
 
-		if (registered.exists) RecoverFolder(registered.folder, log, failed);
+		if (registered.exists) RecoverFolder(registered.folder, &log, failed);
 
 		/* The registration may have changed with the run taken back. */
 		registered = ReadRegistration(configuration);
@@ -305,7 +290,7 @@ namespace
 
 		String			 target = Directory(choices.targetFolder, String()).GetPath();
 
-		RecoverFolder(target, log, failed);
+		RecoverFolder(target, &log, failed);
 
 		Tolvane::TargetCheck	 check = Tolvane::CheckTarget(configuration.appName, target, registered);
 
@@ -342,6 +327,19 @@ namespace
 
 		return Tolvane::EXIT_FAILED;
 	}
+}
+
+bool Tolvane::RecoverFolder(const String &folder, InstallLog *log, Int &failed)
+{
+	FileSystemUndo	 undo(SystemRegistryRestorer());
+
+	failed = 0;
+
+	if (folder == 0 || RecoverRun(folder, undo, failed) != Recovery::TakenBack) return false;
+
+	if (log != nullptr) log->Write(String("taken back an unfinished run in ").Append(folder).Append(failed != 0 ? String(", ").Append(String::FromInt(failed)).Append(" steps could not be undone") : String()));
+
+	return true;
 }
 
 Int Tolvane::Main()
@@ -381,9 +379,11 @@ Int Tolvane::Main()
 	Registered		 registered = ReadRegistration(config);
 	Int			 failed	    = 0;
 
-	if (registered.exists && RecoverFolder(registered.folder, log, failed))
+	if (registered.exists && RecoverFolder(registered.folder, &log, failed))
 	{
-		Dialogs::QuickMessage(UnfinishedRunText(registered.folder, failed), "Setup", MB_OK, 32516).ShowDialog();
+		WizardMessage	 message = UnfinishedRunMessage(registered.folder, failed);
+
+		Dialogs::QuickMessage(message.text, message.caption, message.buttons, message.icon).ShowDialog();
 
 		registered = ReadRegistration(config);
 	}

@@ -162,6 +162,12 @@ namespace Tolvane
 			Registered		 registered;
 	};
 
+	// Takes back an installation run that was killed in folder, before
+	// anything else looks at the folder, and writes so to log (when not
+	// null); true when there was one. failed counts the steps that could
+	// not be undone.
+	bool RecoverFolder(const smooth::String &folder, InstallLog *log, smooth::Int &failed);
+
 	// Runs the installer: creates the wizard, runs the message loop while
 	// there is a page to show, releases the wizard. Returns 0.
 	smooth::Int Main();
