@@ -5,12 +5,18 @@
 #             wizard: the component, its folders and the uninstall script),
 #             chunks decoded ahead on the other cores (the default)
 #   install1: the same with read-ahead off (ZBK_READ_AHEAD=0): one core
-#   upgrade : engine_bench.exe over an installation of the same product that
-#             it made just before (not timed): every file is replaced, the
-#             old one kept in the run's backup until the run commits
+#   upgrade : engine_bench.exe over an installation of the previous version
+#             that it made just before (not timed). The previous version is
+#             the tree with one file in four changed (its last byte, so the
+#             size stays and a comparison must read it all), one in 25
+#             missing (new in this version) and one in 20 more (dropped by
+#             this version): replaced files are kept in the run's backup
+#             until it commits, files this version no longer has removed
+#   upgrade-all: the same over a previous version whose every file differs
+#             in its last byte: the worst case, every file replaced
 #   zbk     : zbk.exe extract of the same archive under Wine
 #   tar     : native tar -xjf of a tar.bz2 of the same tree
-# The five take turns, ROUNDS times (default 3), each into a fresh folder;
+# The seven take turns, ROUNDS times (default 3), each into a fresh folder;
 # the medians are compared. Wine is started once before the first timing, so
 # every Windows command finds the same running wineserver.
 # Everything is written under build/bench/ (never committed).
@@ -101,6 +107,50 @@ cat >"$STAGE/setup.xml" <<'XML'
 XML
 printf "archives: tree.zbk %d bytes, tree.tar.bz2 %d bytes\n" "$(stat -c %s "$STAGE/tree.zbk")" "$(stat -c %s "$WORK/tree.tar.bz2")"
 
+# The previous versions, staged the same way as version 0.9 of the product.
+# previous TREE EVERY: a copy of the tree (links to its files, so only what
+# changes takes room) whose files, in sorted order, have their last byte
+# changed when their number is a multiple of EVERY; with EVERY 4, files
+# 25, 50, ... are missing and every 20th has a sibling "NAME.old".
+previous() {
+	python3 - "$TREE/usr" "$1/usr" "$2" <<'PY'
+import os, shutil, sys
+tree, copy, every = sys.argv[1], sys.argv[2], int(sys.argv[3])
+shutil.rmtree(os.path.dirname(copy), ignore_errors=True)
+shutil.copytree(tree, copy, copy_function=os.link)
+names = sorted(os.path.relpath(os.path.join(d, f), copy) for d, _, fs in os.walk(copy) for f in fs)
+for n, name in enumerate(names, 1):
+    path = os.path.join(copy, name)
+    if every > 1 and n % 25 == 0:
+        os.unlink(path)
+        continue
+    if every > 1 and n % 20 == 0:
+        shutil.copyfile(path, path + ".old")
+    if n % every == 0:
+        with open(path, "rb") as f:
+            data = bytearray(f.read())
+        os.unlink(path)
+        if data:
+            data[-1] ^= 1
+        else:
+            data = b"!"
+        with open(path, "wb") as f:
+            f.write(data)
+PY
+}
+stage_previous() {
+	local stage=$1 every=$2
+	mkdir -p "$stage"
+	previous "$WORK/tree-$every" "$every"
+	"$LINUX_BIN/zbk" create "$stage/tree.zbk" -C "$WORK/tree-$every" usr >/dev/null
+	rm -rf "$WORK/tree-$every"
+	cp "$STAGE/engine_bench.exe" "$STAGE/smooth.dll" "$stage/"
+	sed 's|<version>1.0</version>|<version>0.9</version>|' "$STAGE/setup.xml" >"$stage/setup.xml"
+}
+echo "== packing the previous versions: one file in four changed, and every file changed"
+stage_previous "$WORK/stage-previous" 4
+stage_previous "$WORK/stage-previous-all" 1
+
 # --- Wine ---------------------------------------------------------------------
 export WINEPREFIX=${WINEPREFIX:-$ROOT/build/wp-bench}
 top=$ROOT
@@ -147,15 +197,20 @@ run_install1() {
 	measure "install1_$1" "$STAGE" env ZBK_READ_AHEAD=0 wine engine_bench.exe "$(winpath "$WORK/out")"
 	grep -q "failures: 0" "$WORK/install1_$1.out" || { echo "bench: the install without read-ahead reported failures:" >&2; cat "$WORK/install1_$1.out" >&2; exit 1; }
 }
-run_upgrade() {
+# upgrade_from KIND STAGE ROUND: installs the previous version from STAGE,
+# then times the installation of this one over it.
+upgrade_from() {
+	local kind=$1 previous=$2 round=$3
 	fresh "$WORK/out"
-	(cd "$STAGE" && wine engine_bench.exe "$(winpath "$WORK/out")" >"$WORK/upgrade_before_$1.out" 2>&1 </dev/null) ||
-		{ echo "bench: the installation before the upgrade failed:" >&2; cat "$WORK/upgrade_before_$1.out" >&2; exit 1; }
+	(cd "$previous" && wine engine_bench.exe "$(winpath "$WORK/out")" >"$WORK/${kind}_before_$round.out" 2>&1 </dev/null) ||
+		{ echo "bench: the installation before the $kind failed:" >&2; cat "$WORK/${kind}_before_$round.out" >&2; exit 1; }
 	sync
-	measure "upgrade_$1" "$STAGE" wine engine_bench.exe "$(winpath "$WORK/out")"
-	grep -q "failures: 0" "$WORK/upgrade_$1.out" || { echo "bench: the upgrade reported failures:" >&2; cat "$WORK/upgrade_$1.out" >&2; exit 1; }
-	[ ! -e "$WORK/out/uninstall/run" ] || { echo "bench: the upgrade left its journal or backup" >&2; exit 1; }
+	measure "${kind}_$round" "$STAGE" wine engine_bench.exe "$(winpath "$WORK/out")"
+	grep -q "failures: 0" "$WORK/${kind}_$round.out" || { echo "bench: the $kind reported failures:" >&2; cat "$WORK/${kind}_$round.out" >&2; exit 1; }
+	[ ! -e "$WORK/out/uninstall/run" ] || { echo "bench: the $kind left its journal or backup" >&2; exit 1; }
 }
+run_upgrade() { upgrade_from upgrade "$WORK/stage-previous" "$1"; }
+run_upgrade-all() { upgrade_from upgrade-all "$WORK/stage-previous-all" "$1"; }
 run_zbk() {
 	fresh "$WORK/out"
 	measure "zbk_$1" "$STAGE" wine zbk.exe extract tree.zbk -C "$(winpath "$WORK/out")"
@@ -192,22 +247,22 @@ PY
 
 echo "== load before the run: $(cut -d' ' -f1-3 /proc/loadavg)"
 LOAD_BEFORE=$(cut -d' ' -f1-3 /proc/loadavg)
-kinds=(install install1 upgrade zbk tar)
+kinds=(install install1 upgrade upgrade-all zbk tar)
 for round in $(seq 1 "$ROUNDS"); do
 	# Each round starts with another command, so none always runs first.
-	for k in 0 1 2 3 4; do
-		kind=${kinds[$(((round - 1 + k) % 5))]}
+	for k in 0 1 2 3 4 5; do
+		kind=${kinds[$(((round - 1 + k) % 6))]}
 		"run_$kind" "$round"
 		echo "round $round: $kind $(cut -d' ' -f1 "$WORK/${kind}_$round.t") s"
 		if [ "$round" = 1 ]; then
 			check "$kind"
-			case $kind in install*|upgrade)
+			case $kind in install*|upgrade*)
 				[ -f "$WORK/out/uninstall/uninstall.xml" ] || { echo "bench: the $kind wrote no uninstall script" >&2; exit 1; }
 			esac
 			# An upgrade's script lists each path once, as Windows compares
 			# them (a first installation records names that differ only in
 			# case twice, as it always has).
-			if [ "$kind" = upgrade ]; then
+			if [ "${kind%-all}" = upgrade ]; then
 				dups=$(grep -o '<file>[^<]*</file>' "$WORK/out/uninstall/uninstall.xml" | tr 'A-Z/' 'a-z\\' | sort | uniq -d | head -3)
 				[ -z "$dups" ] || { echo "bench: the upgrade's script lists paths twice: $dups" >&2; exit 1; }
 			fi
@@ -243,20 +298,21 @@ ok() { if [ "$(echo "$1" | bc -l)" = 1 ]; then echo "met"; else echo "NOT met"; 
 
 echo
 echo "each command $ROUNDS times; elapsed per round:"
-for kind in install install1 upgrade zbk tar; do
-	printf "  %-8s" "$kind"
+for kind in install install1 upgrade upgrade-all zbk tar; do
+	printf "  %-11s" "$kind"
 	for round in $(seq 1 "$ROUNDS"); do printf " %8s" "$(cut -d' ' -f1 "$WORK/${kind}_$round.t")"; done
 	echo
 done
 echo
 # Elapsed time is what a user waits. CPU time is steadier on a shared
 # machine, but under Wine it leaves out the wineserver's share.
-printf "%-9s %10s %10s %13s\n" "command" "median s" "median cpu" "peak MiB"
-printf "%-9s %10s %10s %13s\n" install "$(median install 1)" "$(cpu_median install)" "$(mib "$(engine_peak install)")"
-printf "%-9s %10s %10s %13s\n" install1 "$(median install1 1)" "$(cpu_median install1)" "$(mib "$(engine_peak install1)")"
-printf "%-9s %10s %10s %13s\n" upgrade "$(median upgrade 1)" "$(cpu_median upgrade)" "$(mib "$(engine_peak upgrade)")"
-printf "%-9s %10s %10s %13s\n" zbk "$(median zbk 1)" "$(cpu_median zbk)" "$(mib "$(max_rss zbk)")"
-printf "%-9s %10s %10s %13s\n" tar "$(median tar 1)" "$(cpu_median tar)" "$(mib "$(max_rss tar)")"
+printf "%-11s %10s %10s %13s\n" "command" "median s" "median cpu" "peak MiB"
+printf "%-11s %10s %10s %13s\n" install "$(median install 1)" "$(cpu_median install)" "$(mib "$(engine_peak install)")"
+printf "%-11s %10s %10s %13s\n" install1 "$(median install1 1)" "$(cpu_median install1)" "$(mib "$(engine_peak install1)")"
+printf "%-11s %10s %10s %13s\n" upgrade "$(median upgrade 1)" "$(cpu_median upgrade)" "$(mib "$(engine_peak upgrade)")"
+printf "%-11s %10s %10s %13s\n" upgrade-all "$(median upgrade-all 1)" "$(cpu_median upgrade-all)" "$(mib "$(engine_peak upgrade-all)")"
+printf "%-11s %10s %10s %13s\n" zbk "$(median zbk 1)" "$(cpu_median zbk)" "$(mib "$(max_rss zbk)")"
+printf "%-11s %10s %10s %13s\n" tar "$(median tar 1)" "$(cpu_median tar)" "$(mib "$(max_rss tar)")"
 # wine64's loader becomes the Windows process itself, so the resident set
 # /usr/bin/time reports is the program's; the engine's own figure checks it.
 echo "peak memory: install is the engine's own PeakWorkingSetSize (by /usr/bin/time:"
@@ -271,6 +327,7 @@ echo
 echo "install : ${install_one}x the install without read-ahead elapsed (target <= 0.70 on 2 cores): $(ok "$install_one <= 0.70")"
 echo "install : ${install_zbk}x zbk.exe extract elapsed, $(ratio "$(cpu_median install)" "$(cpu_median zbk)")x CPU (target <= 1.10): $(ok "$install_zbk <= 1.10")"
 echo "upgrade : ${upgrade_install}x the fresh install elapsed (target <= 1.15): $(ok "$upgrade_install <= 1.15")"
+echo "upgrade-all: $(ratio "$(median upgrade-all 1)" "$(median install 1)")x the fresh install elapsed (every file replaced: no target, the worst case)"
 echo "install : $(ratio "$(median install 1)" "$(median tar 1)")x tar -xjf elapsed (native)"
 echo "zbk     : ${zbk_tar}x tar -xjf elapsed (under Wine against native; bench/archive.sh compares them natively)"
 echo "load before the run: $LOAD_BEFORE; after: $LOAD_AFTER (on $(nproc) cores; a load near or above that disturbs the times)"

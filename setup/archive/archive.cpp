@@ -267,6 +267,17 @@ namespace ZBK
 		return true;
 	}
 
+	bool Archive::HoldsEntry(Int n, const String &path)
+	{
+		Chunk *owner = n >= 0 && n < Int(entries.size()) ? entries[n].owner : nullptr;
+
+		if (owner == nullptr) return false;
+
+		readAhead->Request(chunks, owner->position, fileName);
+
+		return owner->RecordMatches(owner->FindRecord(entries[n].name), path);
+	}
+
 	Int64 Archive::KeyOf(std::string_view name) const
 	{
 		return keyOf.Find(name, [this](Int64 key) { const Entry *entry = EntryOf(key); return entry != nullptr ? entry->name : std::string_view(); });

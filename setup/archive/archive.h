@@ -96,6 +96,15 @@ namespace ZBK
 			// for a folder entry whose folder is missing) or DiskFull.
 			bool		 ExtractEntry(Int n, const String &destination);
 
+			// Whether the file at path holds exactly the bytes of entry n (a
+			// file entry), so that writing it would change nothing. false when
+			// they differ or cannot be compared (no such file, n outside the
+			// index or a queued addition, a folder entry, a damaged chunk, an
+			// unreadable file): ExtractEntry then writes the entry, or says why
+			// it cannot. Reports progress as an extraction does; leaves
+			// GetLastStatus as it is.
+			bool		 HoldsEntry(Int n, const String &path);
+
 			// Status of the last Open or ExtractFile call (Ok after a success, and
 			// for a new object). Other calls leave it as it is.
 			Status		 GetLastStatus() const	{ return lastStatus; }

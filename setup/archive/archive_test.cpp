@@ -262,6 +262,68 @@ TEST(ArchiveReading, GoodChunksBeforeADamagedOneStillExtract)
 	ZBK::CloseArchive(archive);
 }
 
+TEST(ArchiveReading, HoldsEntryOnlyWhenTheFileHasExactlyItsBytes)
+{
+	Workspace space;
+	std::string block(131072, 'r');	// exactly one copy buffer
+	std::string big = block + "q";	// one byte past it
+
+	space.folder.Write("in.zbk", "ZBK" + ChunkBytes({ { "a", 2 }, { "f/", 0 }, { "big", uint32_t(big.size()) }, { "block", uint32_t(block.size()) }, { "empty", 0 } }, Compress("xx" + big + block)) +
+				     ChunkBytes({ { "bad", 3 } }, Compress("bad"), -1, 99) + Le32(0xFFFFFFFF) + "FILES");
+
+	auto changed = [](std::string bytes, size_t at) { bytes[at] ^= 1; return bytes; };
+
+	struct Case
+	{
+		const char	*what;
+		Int		 entry;
+		const char	*file;		// nullptr: no such file
+		std::string	 bytes;
+		bool		 holds;
+	};
+
+	const Case cases[] = {
+		{ "the same bytes", 0, "a", "xx", true },
+		{ "the same size, the last byte differs", 0, "a", "xy", false },
+		{ "one byte longer", 0, "a", "xxx", false },
+		{ "one byte shorter", 0, "a", "x", false },
+		{ "no file", 0, nullptr, "", false },
+		{ "a folder entry", 1, "f", "", false },
+		{ "one byte past a buffer, equal", 2, "big", big, true },
+		{ "one byte past a buffer, the last differs", 2, "big", changed(big, big.size() - 1), false },
+		{ "one byte past a buffer, the first differs", 2, "big", changed(big, 0), false },
+		{ "exactly a buffer, equal", 3, "block", block, true },
+		{ "exactly a buffer, the last differs", 3, "block", changed(block, block.size() - 1), false },
+		{ "an empty entry and an empty file", 4, "empty", "", true },
+		{ "a damaged chunk", 5, "bad", "bad", false },
+		{ "before the index", -1, "a", "xx", false },
+		{ "past the index", 6, "a", "xx", false },
+	};
+
+	ZBK::Archive archive;
+
+	archive.Open(space.Path("in.zbk"));
+	ASSERT_EQ(6, archive.GetNumberOfFiles());
+
+	for (const Case &c : cases)
+	{
+		Workspace out;
+		String path = out.Path(c.file != nullptr ? c.file : "missing");
+
+		if (c.entry == 1) ASSERT_EQ(smooth::Success(), smooth::Directory(path).Create());
+		else if (c.file != nullptr) out.folder.Write(c.file, c.bytes);
+
+		EXPECT_EQ(c.holds, archive.HoldsEntry(c.entry, path)) << c.what;
+
+		if (c.file != nullptr && c.entry != 1) EXPECT_EQ(c.bytes, out.Read(c.file)) << c.what << ": the file must stay as it was";
+	}
+
+	// Comparing leaves the archive's status to the calls that report it.
+	EXPECT_EQ(ZBK::Status::Ok, archive.GetLastStatus());
+	EXPECT_TRUE(archive.ExtractEntry(0, space.Path("a")));
+	EXPECT_EQ("xx", space.Read("a"));
+}
+
 TEST(ArchiveProgress, ExtractionsRiseFromZeroToAThousandAndReuseTheCache)
 {
 	Workspace space;

@@ -6,7 +6,9 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cstring>
 #include <string>
+#include <vector>
 
 namespace ZBK
 {
@@ -431,6 +433,55 @@ namespace ZBK
 			Internal::Discard(part);
 
 			return false;
+		}
+
+		onProgress.Emit(1000);
+
+		return true;
+	}
+
+	bool Chunk::RecordMatches(Int record, const String &path)
+	{
+		if (stream == nullptr || damaged || tempFolder == 0 || record < 0 || record >= NameCount()) return false;
+
+		std::string_view name = NameOf(record);
+
+		if ((!name.empty() && name.back() == '/') || Path::EndsWithSeparator(path)) return false;
+
+		// Most files of an earlier version that differ differ in size too,
+		// which costs no read at all.
+		Int64 bytes = sizes[size_t(record)];
+
+		if (File(path).GetFileSize() != bytes) return false;
+
+		InStream file(STREAM_FILE, path, IS_READ_ONLY);
+
+		if (file.GetLastError() != IO_ERROR_OK) return false;
+
+		lastReported = 0;
+		onProgress.Emit(0);
+
+		// The first entry of a chunk decodes it whole, as an extraction would.
+		if (!HasCache() && !FillCache(0, 1000)) return false;
+
+		InStream cache(STREAM_FILE, cacheFile, IS_READ_ONLY);
+
+		if (cache.GetLastError() != IO_ERROR_OK || cache.Seek(cacheOffsets[size_t(record)]) != Success()) return false;
+
+		static thread_local std::vector<char> theirs(bufferSize);
+		Int64 done = 0;
+
+		while (done < bytes)
+		{
+			Int wanted = bytes - done < bufferSize ? Int(bytes - done) : bufferSize;
+
+			if (cache.InputData(Buffer(), wanted) != wanted)     return false;
+			if (file.InputData(theirs.data(), wanted) != wanted) return false;
+			if (memcmp(Buffer(), theirs.data(), size_t(wanted)) != 0) return false;
+
+			done += wanted;
+
+			Report(Int(Math::Round(1000.0 * double(done) / double(bytes))));
 		}
 
 		onProgress.Emit(1000);

@@ -88,6 +88,16 @@ namespace ZBK
 			// of a folder entry without a system error) or DiskFull.
 			bool		 ExtractRecord(Int record, const String &destination);
 
+			// Whether the file at path holds exactly record's bytes (a file
+			// entry): its size is compared first, then its contents with the
+			// chunk's cache, which is filled when it is not there yet. Reports
+			// progress as an extraction does. false when they differ, and also
+			// when the file or the cache cannot be read, the payload is
+			// damaged or record is a folder entry or outside the table: the
+			// caller then writes the record, and that write reports the cause.
+			// Changes no file but the cache.
+			bool		 RecordMatches(Int record, const String &path);
+
 			// Cause of the last failed ExtractFile, FillCache or Write (Ok after
 			// a success), and the system's error behind WriteRefused / DiskFull.
 			Status		 GetLastStatus() const	{ return lastStatus; }

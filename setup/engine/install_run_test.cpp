@@ -355,8 +355,8 @@ namespace
 
 	TEST_F(RunTest, AnUpgradeEndsAsAFreshInstallationAndAFailedRunIsTakenBack)
 	{
-		WriteArchive(Archive("v1.zbk"), { { "old/only-in-1.txt", "1" }, { "both.txt", "1" }, { "notes.ini", "1" } });
-		WriteArchive(Archive("v2.zbk"), { { "both.txt", "2" }, { "new/only-in-2.txt", "2" } });
+		WriteArchive(Archive("v1.zbk"), { { "old/only-in-1.txt", "1" }, { "both.txt", "1" }, { "same.txt", "=" }, { "notes.ini", "1" } });
+		WriteArchive(Archive("v2.zbk"), { { "both.txt", "2" }, { "same.txt", "=" }, { "new/only-in-2.txt", "2" } });
 
 		String	 t = Target(), script = In(In(t, "uninstall"), "uninstall.xml");
 		auto	 Version = [&](const char *archive, const char *missing)
@@ -370,7 +370,22 @@ namespace
 		ASSERT_TRUE(Run().empty());
 		scratch.Write(In("Target", "mine.txt"), "the user's");
 		Version("v2.zbk", nullptr);
-		ASSERT_TRUE(Run().empty());
+		{
+			Tolvane::InstallRun	 v2(*configuration, choices, system, fileBar, totalBar);
+			std::string		 changes;
+
+			v2.librarySource = scratch.Path("smooth.dll");
+			v2.onChange	 = [&changes](const std::string &line) { changes += line; };
+
+			EXPECT_EQ(Success(), v2.Run());
+			ASSERT_TRUE(v2.GetFailures().empty());
+
+			// A file that holds the new bytes already is neither kept aside
+			// nor written again.
+			EXPECT_NE(std::string::npos, changes.find("saved\t" + In(t, "both.txt").ToUTF8())) << changes;
+			EXPECT_EQ(std::string::npos, changes.find("same.txt")) << changes;
+		}
+		EXPECT_EQ("=", scratch.Read(In("Target", "same.txt")));
 
 		// What 1.0 had and 2.0 has not is gone, but the data file and the user's.
 		EXPECT_FALSE(Directory(In(t, "old")).Exists());
@@ -381,7 +396,7 @@ namespace
 		std::vector<std::string> lines = ScriptEntries(script);
 		std::vector<std::string> expected = { "application App", "version 1.2",
 			"directory " + t.ToUTF8(), "directory " + In(t, "uninstall").ToUTF8(),
-			"file " + In(t, "both.txt").ToUTF8(), "directory " + In(t, "new").ToUTF8(), "file " + In(t, "new/only-in-2.txt").ToUTF8(),
+			"file " + In(t, "both.txt").ToUTF8(), "file " + In(t, "same.txt").ToUTF8(), "directory " + In(t, "new").ToUTF8(), "file " + In(t, "new/only-in-2.txt").ToUTF8(),
 			"file " + In(t, "notes.ini").ToUTF8(), "file " + script.ToUTF8() };
 
 		EXPECT_EQ(expected, lines) << "each path once, the earlier folders first";

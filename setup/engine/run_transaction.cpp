@@ -387,6 +387,11 @@ bool Tolvane::RunTransaction::MakeRoomFor(const String &path, bool keepInPlace)
 	return false;
 }
 
+bool Tolvane::RunTransaction::IsUntouchedEarlierFile(const String &path) const
+{
+	return pendingCopies.count(PathKey(path)) != 0;
+}
+
 void Tolvane::RunTransaction::PutBack(const String &path)
 {
 	auto	 moved = movedCopies.find(PathKey(path));

@@ -97,6 +97,12 @@ namespace Tolvane
 			// kept: it must then not be written.
 			bool		 MakeRoomFor(const smooth::String &path, bool keepInPlace = false);
 
+			// Whether the file at path is one this run found there and has
+			// not touched yet (WillWriteFiles announced it as existing, and
+			// MakeRoomFor has not moved it aside): a run that leaves it alone
+			// needs nothing kept, and taking back leaves it alone too.
+			bool		 IsUntouchedEarlierFile(const smooth::String &path) const;
+
 			// After a write at path failed: puts the file MakeRoomFor moved
 			// aside back in its place, so that a run kept despite its
 			// failures keeps the earlier file rather than none.
