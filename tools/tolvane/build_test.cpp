@@ -167,6 +167,49 @@ TEST_F(BuildTest, RefusalsLeaveEverythingAsItWas)
 	}
 }
 
+// Whatever build accepts, check accepts: the uninstaller build adds counts as
+// installed for links to it, exactly where build adds it.
+TEST_F(BuildTest, CheckAgreesWithBuild)
+{
+	const char	*link = "<links><startmenu><link file=\"uninstall\\uninstall.exe\">Remove</link></startmenu></links>";
+	std::string	 archive = "<archive source=\"files/app\">core.zbk</archive>";
+
+	struct Case
+	{
+		const char	*what;
+		std::string	 uninstall;	// the <uninstall> element
+		std::string	 components;
+		int		 expect;	// of both commands
+	} cases[] = {
+		{ "the uninstaller build adds", "<uninstall createLog=\"true\"/>", "<component id=\"core\" required=\"true\">" + archive + "</component>", ExitOK },
+		{ "added to an optional component", "<uninstall createLog=\"true\"/>", "<component id=\"core\">" + archive + "</component>", ExitOK },
+		{ "no log: build adds none", "<uninstall createLog=\"false\"/>", "<component id=\"core\" required=\"true\">" + archive + "</component>", ExitFailure },
+		{ "a finished archive: build adds none", "<uninstall createLog=\"true\"/>", "<component id=\"core\" required=\"true\"><archive>made.zbk</archive></component>", ExitFailure },
+	};
+
+	for (const Case &c : cases)
+	{
+		SCOPED_TRACE(c.what);
+		scratch.Write("product/setup.xml", "<installer><application><name>Demo</name><version>1.0</version></application>" + c.uninstall +
+			      "<components>" + c.components + "</components>" + link + "</installer>");
+
+		ZBK::Archive made;
+
+		ASSERT_TRUE(made.AddFile(scratch.Path("product/licence.txt"), "app.exe"));
+		ASSERT_TRUE(made.Write(scratch.Path("product/made.zbk")));
+
+		EXPECT_EQ(Run({ "check", product }), c.expect) << printed;
+		EXPECT_EQ(Build(out), c.expect) << printed << errors;
+	}
+
+	// The source folder's own uninstaller is the one installed; without the
+	// log nothing else changes.
+	Directory(scratch.Path("product/files/app/uninstall")).Create();
+	scratch.Write("product/files/app/uninstall/uninstall.exe", "own");
+	scratch.Write("product/setup.xml", "<installer><uninstall createLog=\"false\"/><components><component id=\"c\" required=\"true\">" + archive + "</component></components>" + link + "</installer>");
+	EXPECT_EQ(Run({ "check", product }), ExitOK) << printed;
+}
+
 // Signing needs the code signer and openssl for a test certificate: both are
 // at hand where the tool is built on linux.
 TEST_F(BuildTest, SignedOutputVerifiesAndAChangedByteDoesNot)
