@@ -1,6 +1,7 @@
 #include "tool.h"
 #include "build.h"
 #include "check.h"
+#include "manifest.h"
 
 namespace
 {
@@ -39,6 +40,14 @@ namespace
 		  "      when a server is named. SIGNING is --cert FILE --key FILE\n"
 		  "      [--password-file FILE] [--timestamp URL].\n",
 		  &RunSign },
+		{ "manifest", "INSTALLER --id PUBLISHER.PRODUCT --url URL [-o FOLDER] [--license TEXT] [--description TEXT]",
+		  "      Writes the Windows package manager's manifest (schema 1.10.0: the\n"
+		  "      version, installer and en-US locale files) for the bundle INSTALLER\n"
+		  "      under FOLDER/manifests/<letter>/<Publisher>/<Product>/<Version>/.\n"
+		  "      Name, version, publisher, registration key, architecture and the\n"
+		  "      SHA-256 come from the bundle: sign it first. --license and\n"
+		  "      --description default to Proprietary and \"<name> <version>\".\n",
+		  &RunManifest },
 	};
 
 	std::string Usage()
