@@ -67,6 +67,15 @@ std::string Tolvane::Tool::ReportJson(const TestReport &report)
 
 	if (!report.cannotRun.empty()) json += "  \"cannotRun\": " + Json(report.cannotRun) + ",\n";
 
+	if (!report.registration.empty())
+	{
+		json += "  \"registration\": {";
+
+		for (size_t i = 0; i < report.registration.size(); i++) json += std::string(i == 0 ? " " : ", ") + Json(report.registration[i].first) + ": " + Json(report.registration[i].second);
+
+		json += " },\n";
+	}
+
 	json += "  \"steps\": [";
 
 	for (size_t i = 0; i < report.steps.size(); i++) json += std::string(i == 0 ? "\n" : ",\n") + "    { \"name\": " + Json(report.steps[i].first) + ", \"seconds\": " + Seconds(report.steps[i].second) + " }";
@@ -85,7 +94,7 @@ std::string Tolvane::Tool::ReportJson(const TestReport &report)
 
 std::string Tolvane::Tool::ReportSummary(const TestReport &report)
 {
-	std::string	 text = "tolvane test: " + report.product + (report.version.empty() ? "" : " " + report.version) + ": ";
+	std::string	 text = "tolvane test: " + (report.product.empty() ? report.installer : report.product) + (report.version.empty() ? "" : " " + report.version) + ": ";
 
 	if	(!report.cannotRun.empty())  text += "not run: " + report.cannotRun + "\n";
 	else if (report.findings.empty())    text += "passed\n";

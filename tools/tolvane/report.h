@@ -23,6 +23,7 @@ namespace Tolvane
 			std::string					 product;	// name and version from its script
 			std::string					 version;
 			std::vector<std::pair<std::string, double> >	 steps;		// what ran, with its seconds
+			std::vector<std::pair<std::string, std::string> > registration;	// the product's entry in the list of installed programs after the installation: value name, text ("ProductCode": the key's name)
 			std::vector<Finding>				 findings;
 			std::string					 cannotRun;	// why the test could not run; empty when it ran
 		};
@@ -32,7 +33,8 @@ namespace Tolvane
 		int		 ReportExitCode(const TestReport &report);
 
 		// One JSON object: installer, product, version, result ("passed",
-		// "failed", "not run"), cannotRun (when set), steps [{name, seconds}],
+		// "failed", "not run"), cannotRun (when set), registration {name:
+		// text} (when read), steps [{name, seconds}],
 		// findings [{check, subject, detail}]. Texts are escaped as JSON
 		// wants (quotes, backslashes, control characters); bytes that are
 		// not UTF-8 become U+FFFD, so the report always parses.

@@ -45,10 +45,12 @@ TEST(Report, JsonEscapes)
 
 		report.findings.push_back({ "c", c.subject, "" });
 		report.steps.push_back({ "install", 1.25 });
+		report.registration = { { "DisplayName", c.subject }, { "DisplayVersion", "2.5" } };
 
 		std::string	 json = ReportJson(report);
 
 		EXPECT_NE(json.find(std::string("\"subject\": ") + c.json), std::string::npos) << json;
 		EXPECT_NE(json.find("{ \"name\": \"install\", \"seconds\": 1.2"), std::string::npos) << json;
+		EXPECT_NE(json.find(std::string("\"registration\": { \"DisplayName\": ") + c.json + ", \"DisplayVersion\": \"2.5\" },"), std::string::npos) << json;
 	}
 }

@@ -471,6 +471,13 @@ namespace
 
 		if (snapshot.keys.count(Lower(key)) == 0) { Find("registration", key, "the product is not registered"); return; }
 
+		report.registration.push_back({ "ProductCode", Tolvane::InstallRun::GetEntryName(config.appName).ToUTF8() });
+
+		for (const char *value : { "DisplayName", "DisplayVersion", "Publisher", "InstallLocation", "UninstallString", "QuietUninstallString" })
+		{
+			if (RegistryString(snapshot, key, value, &text)) report.registration.push_back({ value, text });
+		}
+
 		const struct { const char *value; std::string want; } values[] = {
 			{ "DisplayName", config.appName.ToUTF8() }, { "DisplayVersion", config.appVersion.ToUTF8() }, { "Publisher", config.companyName.ToUTF8() },
 			{ "InstallLocation", target },
