@@ -157,6 +157,9 @@ namespace
 		zbk.out = [](const std::string &) {};
 		zbk.err = console.err;
 
+		// Packing is the long part of a build: zbk's own bar shows it.
+		zbk.progress = console.progress;
+
 		return ZBK::Tool::Run(arguments, zbk) == ZBK::Tool::ExitOK;
 	}
 

@@ -59,9 +59,13 @@ namespace
 				}
 			}
 
+			bool	 terminal = false;
+
 			int Run(std::vector<String> arguments)
 			{
 				Console console;
+
+				console.progress = terminal;
 
 				printed.clear();
 				errors.clear();
@@ -164,6 +168,22 @@ TEST_F(BuildTest, RefusalsLeaveEverythingAsItWas)
 
 		Directory(out).Empty();
 		Directory(out).Delete();
+	}
+}
+
+// Packing shows zbk's bar on a terminal, and the bar is gone from the line
+// afterwards; elsewhere nothing extra is written.
+TEST_F(BuildTest, ProgressOnATerminalOnly)
+{
+	for (bool isTerminal : { false, true })
+	{
+		terminal = isTerminal;
+
+		ASSERT_EQ(Build(out), ExitOK) << errors;
+		EXPECT_EQ(errors.find("] 100%") != std::string::npos, isTerminal) << errors;
+		EXPECT_EQ(errors.empty(), !isTerminal) << errors;
+
+		if (isTerminal) EXPECT_EQ(errors.back(), '\r');
 	}
 }
 
