@@ -13,7 +13,7 @@ packages=(build-essential cmake ninja-build pkg-config dpkg-dev
   libbz2-dev libpugixml-dev libgtest-dev googletest bzip2
   g++-mingw-w64-i686 g++-mingw-w64-x86-64 mingw-w64-tools binutils-mingw-w64
   wine wine64 xvfb x11-utils imagemagick clang libclang-rt-14-dev
-  python3 time osslsigncode openssl lbzip2)
+  python3 time osslsigncode openssl lbzip2 python3-yaml python3-jsonschema)
 
 missing=()
 for p in "${packages[@]}"; do

@@ -124,6 +124,31 @@ namespace
 		return inputs;
 	}
 
+	// Which archive build adds the uninstaller to: with an uninstall log, the
+	// first required component's archive packed from a folder, else the
+	// first packed from a folder; none when that folder has its own
+	// uninstaller (-1).
+	int UninstallerArchive(const String &dir, const Tolvane::Configuration &config, const std::vector<ArchiveInput> &archives)
+	{
+		int	 chosen = -1;
+
+		if (!config.createLog) return -1;
+
+		for (int pass = 0; pass < 2 && chosen < 0; pass++)
+		{
+			for (size_t i = 0; i < archives.size() && chosen < 0; i++)
+			{
+				if (archives[i].source.Length() > 0 && (pass == 1 || archives[i].required)) chosen = int(i);
+			}
+		}
+
+		String	 found, source;
+
+		if (chosen >= 0 && LocateName(dir, archives[chosen].source, true, source) && LocateName(source, UninstallerEntry, false, found)) return -1;
+
+		return chosen;
+	}
+
 	// Runs a zbk command, its messages going where ours go.
 	bool Zbk(const std::vector<String> &arguments, Console &console)
 	{
@@ -131,6 +156,9 @@ namespace
 
 		zbk.out = [](const std::string &) {};
 		zbk.err = console.err;
+
+		// Packing is the long part of a build: zbk's own bar shows it.
+		zbk.progress = console.progress;
 
 		return ZBK::Tool::Run(arguments, zbk) == ZBK::Tool::ExitOK;
 	}
@@ -373,20 +401,7 @@ namespace
 
 		// The uninstaller goes with the program when the installation keeps
 		// the log it reads.
-		if (config.createLog && File(Path::Join(line.programs, UninstallerName)).Exists())
-		{
-			for (int pass = 0; pass < 2 && uninstallerArchive < 0; pass++)
-			{
-				for (size_t i = 0; i < archives.size() && uninstallerArchive < 0; i++)
-				{
-					if (archives[i].source.Length() > 0 && (pass == 1 || archives[i].required)) uninstallerArchive = int(i);
-				}
-			}
-
-			String	 found, source;
-
-			if (uninstallerArchive >= 0 && LocateName(line.dir, archives[uninstallerArchive].source, true, source) && LocateName(source, UninstallerEntry, false, found)) uninstallerArchive = -1;
-		}
+		if (File(Path::Join(line.programs, UninstallerName)).Exists()) uninstallerArchive = UninstallerArchive(line.dir, config, archives);
 
 		CheckOptions	 options;
 
@@ -442,6 +457,22 @@ namespace
 
 		return ExitOK;
 	}
+}
+
+bool Tolvane::Tool::BuiltInEntries(const String &dir, std::vector<std::pair<String, String> > *entries)
+{
+	String				 script = Path::Join(dir, Tolvane::ScriptLayout::FileName);
+	Tolvane::Configuration		 config;
+	std::vector<ArchiveInput>	 archives;
+
+	config.LoadFile(script);
+	archives = ReadArchiveInputs(script);
+
+	int	 chosen = UninstallerArchive(dir, config, archives);
+
+	if (chosen >= 0) entries->push_back({ archives[chosen].name, UninstallerEntry });
+
+	return chosen >= 0;
 }
 
 bool Tolvane::Tool::SignFile(const Signing &signing, const String &in, const String &out, std::string *error)

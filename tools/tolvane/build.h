@@ -9,6 +9,7 @@
 #include <smooth.h>
 
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace Tolvane
@@ -36,6 +37,14 @@ namespace Tolvane
 		// (the signer cannot be started, or it failed: its own messages went
 		// to our output).
 		bool		 SignFile(const Signing &signing, const smooth::String &in, const smooth::String &out, std::string *error);
+
+		// The entries `build` adds to the archives of the product folder dir
+		// beyond their source folders' files (the uninstaller, when the script
+		// keeps an uninstall log: see RunBuild, 2.), taking a programs folder
+		// that holds it; appended to *entries as pairs of the archive's name
+		// as <archive> writes it and the entry's name. true when it added
+		// one. An unreadable script adds none.
+		bool		 BuiltInEntries(const smooth::String &dir, std::vector<std::pair<smooth::String, smooth::String> > *entries);
 
 		// `build DIR -o OUT [--programs FOLDER] [--bundle [--stub FILE]]
 		//  [--cert FILE --key FILE [--password-file FILE] [--timestamp URL]]`

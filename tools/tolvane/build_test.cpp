@@ -59,9 +59,13 @@ namespace
 				}
 			}
 
+			bool	 terminal = false;
+
 			int Run(std::vector<String> arguments)
 			{
 				Console console;
+
+				console.progress = terminal;
 
 				printed.clear();
 				errors.clear();
@@ -165,6 +169,65 @@ TEST_F(BuildTest, RefusalsLeaveEverythingAsItWas)
 		Directory(out).Empty();
 		Directory(out).Delete();
 	}
+}
+
+// Packing shows zbk's bar on a terminal, and the bar is gone from the line
+// afterwards; elsewhere nothing extra is written.
+TEST_F(BuildTest, ProgressOnATerminalOnly)
+{
+	for (bool isTerminal : { false, true })
+	{
+		terminal = isTerminal;
+
+		ASSERT_EQ(Build(out), ExitOK) << errors;
+		EXPECT_EQ(errors.find("] 100%") != std::string::npos, isTerminal) << errors;
+		EXPECT_EQ(errors.empty(), !isTerminal) << errors;
+
+		if (isTerminal) EXPECT_EQ(errors.back(), '\r');
+	}
+}
+
+// Whatever build accepts, check accepts: the uninstaller build adds counts as
+// installed for links to it, exactly where build adds it.
+TEST_F(BuildTest, CheckAgreesWithBuild)
+{
+	const char	*link = "<links><startmenu><link file=\"uninstall\\uninstall.exe\">Remove</link></startmenu></links>";
+	std::string	 archive = "<archive source=\"files/app\">core.zbk</archive>";
+
+	struct Case
+	{
+		const char	*what;
+		std::string	 uninstall;	// the <uninstall> element
+		std::string	 components;
+		int		 expect;	// of both commands
+	} cases[] = {
+		{ "the uninstaller build adds", "<uninstall createLog=\"true\"/>", "<component id=\"core\" required=\"true\">" + archive + "</component>", ExitOK },
+		{ "added to an optional component", "<uninstall createLog=\"true\"/>", "<component id=\"core\">" + archive + "</component>", ExitOK },
+		{ "no log: build adds none", "<uninstall createLog=\"false\"/>", "<component id=\"core\" required=\"true\">" + archive + "</component>", ExitFailure },
+		{ "a finished archive: build adds none", "<uninstall createLog=\"true\"/>", "<component id=\"core\" required=\"true\"><archive>made.zbk</archive></component>", ExitFailure },
+	};
+
+	for (const Case &c : cases)
+	{
+		SCOPED_TRACE(c.what);
+		scratch.Write("product/setup.xml", "<installer><application><name>Demo</name><version>1.0</version></application>" + c.uninstall +
+			      "<components>" + c.components + "</components>" + link + "</installer>");
+
+		ZBK::Archive made;
+
+		ASSERT_TRUE(made.AddFile(scratch.Path("product/licence.txt"), "app.exe"));
+		ASSERT_TRUE(made.Write(scratch.Path("product/made.zbk")));
+
+		EXPECT_EQ(Run({ "check", product }), c.expect) << printed;
+		EXPECT_EQ(Build(out), c.expect) << printed << errors;
+	}
+
+	// The source folder's own uninstaller is the one installed; without the
+	// log nothing else changes.
+	Directory(scratch.Path("product/files/app/uninstall")).Create();
+	scratch.Write("product/files/app/uninstall/uninstall.exe", "own");
+	scratch.Write("product/setup.xml", "<installer><uninstall createLog=\"false\"/><components><component id=\"c\" required=\"true\">" + archive + "</component></components>" + link + "</installer>");
+	EXPECT_EQ(Run({ "check", product }), ExitOK) << printed;
 }
 
 // Signing needs the code signer and openssl for a test certificate: both are

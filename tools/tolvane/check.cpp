@@ -1,4 +1,5 @@
 #include "check.h"
+#include "build.h"
 
 #include <archive.h>
 #include <configuration.h>
@@ -946,6 +947,10 @@ int Tolvane::Tool::RunCheck(const std::vector<String> &arguments, Console &conso
 	}
 
 	if (folders.size() != 1) return UsageError(console, folders.empty() ? "check: no folder given" : "check: one folder only");
+
+	// What build adds (the uninstaller) is part of the product, so a folder
+	// that build accepts passes the check.
+	BuiltInEntries(folders[0], &options.extraEntries);
 
 	std::vector<Diagnostic>	 diagnostics = CheckScript(folders[0], options);
 

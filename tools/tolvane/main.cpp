@@ -2,6 +2,7 @@
 #include "tool.h"
 
 #include <cstdio>
+#include <unistd.h>
 
 int main(int argc, char **argv)
 {
@@ -15,6 +16,7 @@ int main(int argc, char **argv)
 
 	console.out = [](const std::string &text) { fwrite(text.data(), 1, text.size(), stdout); };
 	console.err = [](const std::string &text) { fwrite(text.data(), 1, text.size(), stderr); };
+	console.progress = isatty(2) != 0;
 
 	int result = Tolvane::Tool::RunTool(arguments, console);
 

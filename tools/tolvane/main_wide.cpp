@@ -3,6 +3,7 @@
 #include "tool.h"
 
 #include <cstdio>
+#include <io.h>
 
 int wmain(int argc, wchar_t **argv)
 {
@@ -16,6 +17,7 @@ int wmain(int argc, wchar_t **argv)
 
 	console.out = [](const std::string &text) { fwrite(text.data(), 1, text.size(), stdout); };
 	console.err = [](const std::string &text) { fwrite(text.data(), 1, text.size(), stderr); };
+	console.progress = _isatty(2) != 0;
 
 	int result = Tolvane::Tool::RunTool(arguments, console);
 

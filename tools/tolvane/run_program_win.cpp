@@ -1,6 +1,7 @@
 #include "run_program.h"
 
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
 #include <process.h>
 
@@ -51,4 +52,29 @@ bool Tolvane::Tool::RunProgram(const std::vector<smooth::String> &arguments, int
 	*exitCode = int(result);
 
 	return true;
+}
+
+// `tolvane test` drives Wine from linux; on Windows nothing is started in
+// the background.
+bool Tolvane::Tool::StartProgram(const std::vector<smooth::String> &, const ProgramOptions &, long *, std::string *error)
+{
+	*error = "not available on Windows";
+
+	return false;
+}
+
+bool Tolvane::Tool::WaitProgram(long, int, int *exitCode)
+{
+	*exitCode = 128;
+
+	return true;
+}
+
+void Tolvane::Tool::StopProgram(long)
+{
+}
+
+void Tolvane::Tool::SetEnvironment(const std::string &name, const std::string &value)
+{
+	_wputenv_s(smooth::String::FromUTF8(name.c_str()).WideString().c_str(), smooth::String::FromUTF8(value.c_str()).WideString().c_str());
 }

@@ -1,6 +1,8 @@
 #include "tool.h"
 #include "build.h"
 #include "check.h"
+#include "manifest.h"
+#include "test_command.h"
 
 namespace
 {
@@ -39,6 +41,22 @@ namespace
 		  "      when a server is named. SIGNING is --cert FILE --key FILE\n"
 		  "      [--password-file FILE] [--timestamp URL].\n",
 		  &RunSign },
+		{ "test", "INSTALLER [--from OLDER] [--report FILE.json] [--template FOLDER] [--timeout SECONDS]",
+		  "      Installs INSTALLER (a bundle or a built folder) silently in a throw-away\n"
+		  "      Wine prefix, with --from over OLDER, checks the installed files, links\n"
+		  "      and registration, removes it with its quiet uninstall string and\n"
+		  "      lists what was left. Prints one line per finding, writes the JSON\n"
+		  "      report to FILE. Exit 0 without findings, 1 with findings, 2 when\n"
+		  "      it cannot run (no Wine; a 32-bit installer without wine32).\n",
+		  &RunTest },
+		{ "manifest", "INSTALLER --id PUBLISHER.PRODUCT --url URL [-o FOLDER] [--license TEXT] [--description TEXT]",
+		  "      Writes the Windows package manager's manifest (schema 1.10.0: the\n"
+		  "      version, installer and en-US locale files) for the bundle INSTALLER\n"
+		  "      under FOLDER/manifests/<letter>/<Publisher>/<Product>/<Version>/.\n"
+		  "      Name, version, publisher, registration key, architecture and the\n"
+		  "      SHA-256 come from the bundle: sign it first. --license and\n"
+		  "      --description default to Proprietary and \"<name> <version>\".\n",
+		  &RunManifest },
 	};
 
 	std::string Usage()

@@ -25,6 +25,7 @@ namespace Tolvane
 		{
 			std::function<void(const std::string &)> out;	// results (diagnostics), help
 			std::function<void(const std::string &)> err;	// usage errors
+			bool		 progress = false;			// err is a terminal: long work draws a progress bar there
 		};
 
 		// A command's entry: arguments are those after the command's name.
