@@ -53,7 +53,7 @@ Int Tolvane::Main()
 	return RunFirstInstance(GetUninstallSystem(), options);
 }
 
-int Tolvane::RunUninstaller(void *instance, void *previousInstance, const char *commandLine, int showMode)
+int Tolvane::RunUninstaller(void *instance, void *previousInstance, const wchar_t *commandLine, int showMode)
 {
 	return RunProgram(instance, previousInstance, commandLine, showMode, &Main);
 }

@@ -24,6 +24,6 @@ namespace Tolvane
 	// command_line.h: 0 when the removal runs (or the user said No).
 	smooth::Int	 Main();
 
-	// The whole program behind WinMain (the shared start-up glue around Main).
-	int		 RunUninstaller(void *instance, void *previousInstance, const char *commandLine, int showMode);
+	// The whole program behind wWinMain (the shared start-up glue around Main).
+	int		 RunUninstaller(void *instance, void *previousInstance, const wchar_t *commandLine, int showMode);
 }

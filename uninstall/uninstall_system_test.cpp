@@ -1,9 +1,14 @@
 // The Windows side of the uninstaller, for real: the once-only command run
-// through cmd on an awkward temporary path, and the RunOnce value.
+// through cmd on an awkward temporary path, the RunOnce value, and a copy
+// that the system refuses to start.
 #include "uninstaller.h"
 #include "test_support.h"
 
 #include <gtest/gtest.h>
+
+#include <filesystem>
+#include <string>
+#include <vector>
 
 #include <windows.h>
 
@@ -74,5 +79,59 @@ namespace
 
 		Tolvane::GetUninstallSystem().WaitForProcess(0x7FFFFFF0, 5000);
 		EXPECT_LT(GetTickCount() - before, 4000u);
+	}
+
+	// The real system, but message boxes and the next logon's commands are
+	// recorded, and the temporary folder is the test's own.
+	class RecordingWindows : public Tolvane::UninstallSystem
+	{
+		public:
+			Tolvane::UninstallSystem	&real = Tolvane::GetUninstallSystem();
+			std::vector<std::string>	 calls;
+			String				 temp;
+
+			Int ShowMessage(const String &text, const String &, Int buttons, Int) override
+			{
+				calls.push_back("message " + text.ToUTF8());
+
+				return buttons == Tolvane::BOX_YESNO ? Tolvane::ANSWER_YES : 0;
+			}
+			bool StartProgram(const String &program, const String &parameters, const String &folder) override { return real.StartProgram(program, parameters, folder); }
+			bool WriteRunOnce(const String &name, const String &) override	{ calls.push_back("runonce " + name.ToUTF8()); return true; }
+			void WaitForProcess(Int processId, Int milliseconds) override	{ real.WaitForProcess(processId, milliseconds); }
+			bool DeleteUninstallEntry(const String &) override		{ return false; }
+			String GetProgramFile() override				{ return real.GetProgramFile(); }
+			bool SetWorkingFolder(const String &folder) override		{ return real.SetWorkingFolder(folder); }
+			UnsignedInt GetTickCount() override				{ return 1234; }
+			Int GetProcessId() override					{ return real.GetProcessId(); }
+			String GetTempDirectory() override				{ return temp; }
+			String GetWorkingFolder() override				{ return real.GetWorkingFolder(); }
+			bool RestoreRegistration(const String &, const Tolvane::RegistrySnapshot &) override { return false; }
+	};
+
+	// The installed uninstaller is no program: its copy cannot start. The
+	// user hears so and the copy's folder is gone, no command left for it.
+	TEST(UninstallSystem, ACopyThatCannotStartIsReportedAndRemoved)
+	{
+		smooth_test::ScratchFolder	 scratch;
+		RecordingWindows		 system;
+		String				 install = scratch.Path("install");
+		std::filesystem::path		 previous = std::filesystem::current_path();
+
+		system.temp = Path::Join(scratch.Root(), "tmp-");
+		ASSERT_EQ(Success(), Directory(Path::Join(install, "uninstall")).Create());
+		scratch.Write(Path::Join("install", Path::Join("uninstall", "uninstall.exe")), "not a program");
+		scratch.Write(Path::Join("install", "smooth.dll"), "not a library");
+		scratch.Write(Path::Join("install", Path::Join("uninstall", "uninstall.xml")), "<UninstallScript><application>App</application><version>1.0</version></UninstallScript>");
+		ASSERT_TRUE(system.SetWorkingFolder(install));
+
+		Int	 code = Tolvane::RunFirstInstance(system, Tolvane::Options());
+
+		std::filesystem::current_path(previous);
+
+		EXPECT_EQ(Tolvane::EXIT_FAILED, code);
+		EXPECT_EQ((std::vector<std::string>{ "message " + Tolvane::QuestionText("App", "1.0").ToUTF8(), "message " + std::string(Tolvane::StartFailedText) }), system.calls);
+		EXPECT_FALSE(Directory(String(system.temp).Append("1234")).Exists());
+		EXPECT_TRUE(File(Path::Join(install, "smooth.dll")).Exists()) << "nothing was removed";
 	}
 }

@@ -32,12 +32,28 @@ namespace
 
 		return output.Close() == Success();
 	}
+
+	// Deletes the three copies in folder and folder itself. With atRestart,
+	// what cannot go now goes at the system's next start, the folder after
+	// its files.
+	void RemoveCopies(const String &folder, bool atRestart)
+	{
+		for (const char *name : { UninstallerName, LibraryName, ScriptName })
+		{
+			File	 file(Path::Join(folder, name));
+
+			if (file.Exists() && file.Delete() != Success() && atRestart) file.DeleteAtRestart();
+		}
+
+		if (Directory(folder).Delete() != Success() && atRestart && Directory(folder).Exists()) File(folder).DeleteAtRestart();
+	}
 }
 
 namespace Tolvane
 {
 	const char *const WrongFolderText = "The uninstaller must be started from the installation folder of the program.\n\n"
 					    "Please use its shortcut in the Start menu, or start it with the program's folder as working folder.";
+	const char *const StartFailedText = "The uninstaller could not start its copy in the temporary folder. Nothing was removed.";
 }
 
 String Tolvane::QuestionText(const String &application, const String &version)
@@ -209,12 +225,7 @@ Int Tolvane::RunFirstInstance(UninstallSystem &system, const Options &options)
 	 */
 	if (!copied)
 	{
-		if (folder != 0)
-		{
-			for (const Copy &copy : copies) File(Path::Join(folder, copy.name)).Delete();
-
-			Directory(folder).Delete();
-		}
+		if (folder != 0) RemoveCopies(folder, false);
 
 		log.Write("FAILED the uninstaller could not copy itself to the temporary folder");
 
@@ -234,7 +245,21 @@ Int Tolvane::RunFirstInstance(UninstallSystem &system, const Options &options)
 	log.Write(String("relocated to ").Append(folder));
 	log = InstallLog();
 
-	if (!system.StartProgram(Path::Join(folder, UninstallerName), parameters, folder)) return EXIT_FAILED;
+	if (!system.StartProgram(Path::Join(folder, UninstallerName), parameters, folder))
+	{
+		/* A copy that never ran removes nothing, itself included, and no
+		 * clean-up command is left for it: its folder goes here.
+		 */
+		RemoveCopies(folder, true);
+
+		if (options.logFile != 0) log.Open(options.logFile, true);
+
+		log.Write(String("FAILED the uninstaller's copy in ").Append(folder).Append(" could not be started; nothing was removed"));
+
+		if (!options.silent) system.ShowMessage(StartFailedText, UninstallerCaption(application), BOX_OK, ICON_EXCLAMATION);
+
+		return EXIT_FAILED;
+	}
 
 	system.WriteRunOnce(String("removeTempFiles").Append(String::FromInt(system.GetTickCount())), CleanupCommand(folder));
 

@@ -65,6 +65,7 @@ namespace Tolvane
 	smooth::String	 ReportText(const smooth::String &application, const smooth::String &version);
 	smooth::String	 UninstallerCaption(const smooth::String &application);
 	extern const char *const WrongFolderText;
+	extern const char *const StartFailedText;
 
 	// Whether a command line asks for the removal run: it ends with "--temp".
 	bool		 IsTempStart(const smooth::String &commandLine);
@@ -89,7 +90,10 @@ namespace Tolvane
 	// Silent (/S): no question, and the copy shows no report; /LOG=
 	// goes on to the copy. Returns EXIT_OK once the copy runs (or after No),
 	// EXIT_NO_SCRIPT when there is no installation to remove here and
-	// EXIT_FAILED when the copy could not be made or started.
+	// EXIT_FAILED when the copy could not be made or started. A copy that
+	// cannot be started is said so in a message (StartFailedText; not when
+	// silent) and in the log, and its folder is deleted, or what of it
+	// cannot be deleted at once is left to the system's next start.
 	smooth::Int	 RunFirstInstance(UninstallSystem &system, const Options &options = Options());
 
 	// The options the first instance handed on to the copy, read from the

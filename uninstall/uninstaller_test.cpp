@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -78,6 +79,7 @@ namespace
 			std::vector<Int>		 answers;
 			std::vector<std::string>	 calls;
 			String				 temp;
+			bool				 startFails = false;
 
 			Int ShowMessage(const String &text, const String &caption, Int buttons, Int icon) override
 			{
@@ -93,7 +95,7 @@ namespace
 			{
 				calls.push_back("start " + program.ToUTF8() + " " + parameters.ToUTF8() + " in " + folder.ToUTF8());
 
-				return true;
+				return !startFails;
 			}
 			bool WriteRunOnce(const String &name, const String &command) override
 			{
@@ -162,23 +164,31 @@ namespace
 		String	 copy = String(temp).Append("1234");
 
 		String	 silentCopy = String(temp).Append("1234_1");
+		String	 deadCopy   = String(temp).Append("1234_2");
 		String	 logFile    = scratch.Path("u.log");
 
-		struct { const char *name; const char *line; Int answer; const char *missing; Int exit; std::vector<std::string> calls; } cases[] = {
-			{ "No", "", 7, nullptr, 0, { "message App Uninstaller: " + Tolvane::QuestionText("App", "1.0").ToUTF8() + " 4/32514" } },
-			{ "started elsewhere", "", 6, "smooth.dll", 3, { "message App Uninstaller: " + std::string(Tolvane::WrongFolderText) + " 0/32515" } },
-			{ "silent elsewhere", "/S", 6, "smooth.dll", 3, {} },
-			{ "Yes", "", 6, nullptr, 0, { "message App Uninstaller: " + Tolvane::QuestionText("App", "1.0").ToUTF8() + " 4/32514",
-					      "start " + Path::Join(copy, "uninstall.exe").ToUTF8() + " --wait 4242 --temp in " + copy.ToUTF8(),
-					      "runonce removeTempFiles1234 = " + Tolvane::CleanupCommand(copy).ToUTF8() } },
-			{ "silent", "/S", 7, nullptr, 0, { "start " + Path::Join(silentCopy, "uninstall.exe").ToUTF8() + " --wait 4242 /S \"/LOG=" + logFile.ToUTF8() + "\" --temp in " + silentCopy.ToUTF8(),
-						       "runonce removeTempFiles1234 = " + Tolvane::CleanupCommand(silentCopy).ToUTF8() } },
+		struct { const char *name; const char *line; Int answer; const char *missing; bool startFails; Int exit; std::vector<std::string> calls; } cases[] = {
+			{ "No", "", 7, nullptr, false, 0, { "message App Uninstaller: " + Tolvane::QuestionText("App", "1.0").ToUTF8() + " 4/32514" } },
+			{ "started elsewhere", "", 6, "smooth.dll", false, 3, { "message App Uninstaller: " + std::string(Tolvane::WrongFolderText) + " 0/32515" } },
+			{ "silent elsewhere", "/S", 6, "smooth.dll", false, 3, {} },
+			{ "Yes", "", 6, nullptr, false, 0, { "message App Uninstaller: " + Tolvane::QuestionText("App", "1.0").ToUTF8() + " 4/32514",
+						     "start " + Path::Join(copy, "uninstall.exe").ToUTF8() + " --wait 4242 --temp in " + copy.ToUTF8(),
+						     "runonce removeTempFiles1234 = " + Tolvane::CleanupCommand(copy).ToUTF8() } },
+			{ "silent", "/S", 7, nullptr, false, 0, { "start " + Path::Join(silentCopy, "uninstall.exe").ToUTF8() + " --wait 4242 /S \"/LOG=" + logFile.ToUTF8() + "\" --temp in " + silentCopy.ToUTF8(),
+							      "runonce removeTempFiles1234 = " + Tolvane::CleanupCommand(silentCopy).ToUTF8() } },
+			// The copy cannot start: said so, its folder gone (so the next
+			// run gets the same name again), no clean-up command left.
+			{ "Yes, the copy cannot start", "", 6, nullptr, true, 1, { "message App Uninstaller: " + Tolvane::QuestionText("App", "1.0").ToUTF8() + " 4/32514",
+										   "start " + Path::Join(deadCopy, "uninstall.exe").ToUTF8() + " --wait 4242 --temp in " + deadCopy.ToUTF8(),
+										   "message App Uninstaller: " + std::string(Tolvane::StartFailedText) + " 0/32515" } },
+			{ "silent, the copy cannot start", "/S", 6, nullptr, true, 1, { "start " + Path::Join(deadCopy, "uninstall.exe").ToUTF8() + " --wait 4242 /S \"/LOG=" + logFile.ToUTF8() + "\" --temp in " + deadCopy.ToUTF8() } },
 		};
 
 		for (const auto &c : cases)
 		{
 			system.calls.clear();
-			system.answers = { c.answer };
+			system.answers	  = { c.answer };
+			system.startFails = c.startFails;
 
 			// Started from the list of installed programs: another working
 			// folder; the program finds the installation from its own place.
@@ -194,15 +204,25 @@ namespace
 			EXPECT_EQ(c.exit, Tolvane::RunFirstInstance(system, options)) << c.name;
 			EXPECT_EQ(c.calls, system.calls) << c.name;
 
+			if (c.name == std::string("silent")) EXPECT_NE(std::string::npos, scratch.Read("u.log").find("relocated to " + silentCopy.ToUTF8())) << scratch.Read("u.log");
+
 			std::filesystem::current_path(install.ToUTF8());
 
 			if (c.missing != nullptr) std::filesystem::rename(Path::Join(install, "moved").ToUTF8(), Path::Join(install, c.missing).ToUTF8());
 
 			// Nothing of the installation is touched by the first instance.
 			EXPECT_TRUE(File("app.txt").Exists()) << c.name;
+			EXPECT_FALSE(Directory(deadCopy).Exists()) << c.name;
 		}
 
-		EXPECT_NE(std::string::npos, scratch.Read("u.log").find("relocated to " + silentCopy.ToUTF8())) << scratch.Read("u.log");
+		// The last run's log (each silent run starts it anew).
+		EXPECT_NE(std::string::npos, scratch.Read("u.log").find("FAILED the uninstaller's copy in " + deadCopy.ToUTF8() + " could not be started")) << scratch.Read("u.log");
+
+		std::vector<String>	 folders = Directory(scratch.Root()).GetDirectories();
+
+		std::sort(folders.begin(), folders.end(), [](const String &a, const String &b) { return a.ToUTF8() < b.ToUTF8(); });
+
+		EXPECT_EQ((std::vector<String>{ "install", "tmp-1234", "tmp-1234_1" }), folders);
 
 		EXPECT_EQ((std::vector<String>{ "smooth.dll", "uninstall.exe", "uninstall.xml" }), Directory(copy).GetFiles());
 		EXPECT_EQ("MZ program", scratch.Read(Path::Join("tmp-1234", "uninstall.exe")));

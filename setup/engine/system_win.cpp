@@ -146,15 +146,28 @@ namespace
 				{
 					/* The stored value need not end with a terminator, and a
 					 * failed read leaves the buffer as it was: a zeroed buffer
-					 * one byte longer than we let the registry fill keeps the
-					 * text terminated in every case.
+					 * one character longer than we let the registry fill keeps
+					 * the text terminated in every case. Read wide where we
+					 * can: the folder may be named outside the ANSI code page.
 					 */
-					char	 buffer[261];
-					DWORD	 size = 260;
+					if (Setup::enableUnicode)
+					{
+						wchar_t	 buffer[261];
+						DWORD	 size = 260 * sizeof(wchar_t);
 
-					memset(buffer, 0, sizeof(buffer));
+						memset(buffer, 0, sizeof(buffer));
 
-					if (RegQueryValueExA(key, "ProgramFilesDir", nullptr, nullptr, (BYTE *) buffer, &size) == ERROR_SUCCESS) folder = String::Decode(buffer, "CP_ACP");
+						if (RegQueryValueExW(key, L"ProgramFilesDir", nullptr, nullptr, (BYTE *) buffer, &size) == ERROR_SUCCESS) folder = buffer;
+					}
+					else
+					{
+						char	 buffer[261];
+						DWORD	 size = 260;
+
+						memset(buffer, 0, sizeof(buffer));
+
+						if (RegQueryValueExA(key, "ProgramFilesDir", nullptr, nullptr, (BYTE *) buffer, &size) == ERROR_SUCCESS) folder = String::Decode(buffer, "CP_ACP");
+					}
 
 					RegCloseKey(key);
 				}

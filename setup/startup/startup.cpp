@@ -16,11 +16,15 @@ bool Tolvane::CheckLibraryVersion(const String &version)
 	return message.ShowDialog() != IDNO;
 }
 
-int Tolvane::RunProgram(void *instance, void *previousInstance, const char *commandLine, int showMode, Int (*main)())
+int Tolvane::RunProgram(void *instance, void *previousInstance, const wchar_t *commandLine, int showMode, Int (*main)())
 {
+	/* Taken as the system has it, wide: folder and file names in any script
+	 * reach the options as the user typed them. The ANSI copy of the line
+	 * has a question mark for every character outside the code page.
+	 */
 	hInstance	= instance;
 	hPrevInstance	= previousInstance;
-	szCmdLine	= String::Decode(commandLine != nullptr ? commandLine : "", "CP_ACP");
+	szCmdLine	= String(commandLine != nullptr ? commandLine : L"");
 	iCmdShow	= showMode;
 
 	Init();

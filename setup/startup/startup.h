@@ -11,10 +11,11 @@ namespace Tolvane
 	// only when the answer is No.
 	bool		 CheckLibraryVersion(const smooth::String &version);
 
-	// The whole program behind WinMain: stores the start-up values (the
-	// command line without the program name, as WinMain has it), initialises
+	// The whole program behind wWinMain: stores the start-up values (the
+	// command line without the program name, as wWinMain has it: wide, so
+	// that no character the user typed is lost), initialises
 	// the platform, checks its version, runs main and frees the platform.
 	// Returns -1 when the user stops at the version warning, else main's
 	// result.
-	int		 RunProgram(void *instance, void *previousInstance, const char *commandLine, int showMode, smooth::Int (*main)());
+	int		 RunProgram(void *instance, void *previousInstance, const wchar_t *commandLine, int showMode, smooth::Int (*main)());
 }

@@ -1,5 +1,7 @@
 #include "page_text.h"
 
+#include "license_encoding.h"
+
 #include <string>
 
 using namespace smooth;
@@ -30,26 +32,26 @@ String Tolvane::LoadLicenseText(const String &licenseFile)
 
 	Int64	 size = in.Size();
 
-	/* The text is a String of one character per byte; a file beyond the
-	 * String's reach is not a licence anybody reads in a box.
+	/* A file beyond the String's reach is not a licence anybody reads in
+	 * a box.
 	 */
 	if (size <= 0 || size > 0x7FFFFFFF) return text;
 
-	std::wstring	 chars(size_t(size), L'\0');
+	std::string	 bytes(size_t(size), '\0');
 
 	for (Int64 i = 0; i < size; i++)
 	{
 		Int64	 byte = in.InputNumber(1);
 
 		/* The file may shrink while we read: keep what was there. */
-		if (byte < 0) { chars.resize(size_t(i)); break; }
+		if (byte < 0) { bytes.resize(size_t(i)); break; }
 
-		chars[size_t(i)] = wchar_t(byte);
+		bytes[size_t(i)] = char(byte);
 	}
 
 	in.Close();
 
-	return String(chars);
+	return DecodeLicenseText(bytes);
 }
 
 String Tolvane::ShownLicenseText(const String &licence)

@@ -10,8 +10,10 @@ namespace Tolvane
 	// text with every "%VERSION%" replaced by version.
 	smooth::String	 PageText(const smooth::String &text, const smooth::String &version);
 
-	// The licence file licenseFile read byte by byte, each byte one
-	// character of the same code (0 to 255), line ends as stored. Empty when
+	// The text of the licence file licenseFile as DecodeLicenseText reads
+	// it (license_encoding.h): in the encoding a byte-order mark at its start
+	// names, else each byte one character of the same code (0 to 255); line
+	// ends as stored. Empty when
 	// licenseFile is "nolicense" (no file is opened), empty or cannot be
 	// opened; a file that shrinks while it is read gives what was there.
 	smooth::String	 LoadLicenseText(const smooth::String &licenseFile);

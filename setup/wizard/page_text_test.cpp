@@ -49,7 +49,7 @@ namespace
 	}
 }
 
-TEST(LicenseText, EveryByteIsOneCharacterAndZerosShowAsBlanks)
+TEST(LicenseText, EveryByteIsOneCharacterUnlessMarkedAndZerosShowAsBlanks)
 {
 	struct Case { const char *name; std::string licenseFile; std::string fileName; std::string bytes; std::wstring text; std::wstring shown; };
 	const Case	 cases[] =
@@ -57,7 +57,9 @@ TEST(LicenseText, EveryByteIsOneCharacterAndZerosShowAsBlanks)
 		{ "all bytes", "license.txt", "license.txt", AllBytes(), AllCharacters(), L" " + AllCharacters().substr(1) },
 		{ "crlf and latin", "license.txt", "license.txt", "caf\xe9\r\nline 2\r\n", L"caf\u00e9\r\nline 2\r\n", L"caf\u00e9\r\nline 2\r\n" },
 		{ "utf8 stays bytes", "license.txt", "license.txt", "\xc3\xa9", L"\u00c3\u00a9", L"\u00c3\u00a9" },
-		{ "two-byte text", "license.txt", "license.txt", std::string("\xff\xfeO\0K\0", 6), std::wstring(L"\u00ff\u00feO\0K\0", 6), L"\u00ff\u00feO K " },
+		{ "two-byte text without a mark", "license.txt", "license.txt", std::string("O\0K\0", 4), std::wstring(L"O\0K\0", 4), L"O K " },
+		{ "two-byte text with its mark", "license.txt", "license.txt", std::string("\xff\xfeO\0K\0", 6), L"OK", L"OK" },
+		{ "utf8 with its mark", "license.txt", "license.txt", "\xef\xbb\xbf\xc3\x9c\r\n", L"\u00dc\r\n", L"\u00dc\r\n" },
 		{ "nolicense opens nothing", "nolicense", "nolicense", "must not be read", L"", L"" },
 		{ "missing file", "absent.txt", "", "", L"", L"" },
 		{ "empty file", "license.txt", "license.txt", "", L"", L"" },

@@ -3,7 +3,7 @@
 
 #include <windows.h>
 
-int WINAPI WinMain(HINSTANCE instance, HINSTANCE previousInstance, LPSTR commandLine, int showMode)
+int WINAPI wWinMain(HINSTANCE instance, HINSTANCE previousInstance, LPWSTR commandLine, int showMode)
 {
 	return Tolvane::RunInstaller(instance, previousInstance, commandLine, showMode);
 }

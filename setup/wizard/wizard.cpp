@@ -415,7 +415,7 @@ Int Tolvane::Main()
 	return 0;
 }
 
-int Tolvane::RunInstaller(void *instance, void *previousInstance, const char *commandLine, int showMode)
+int Tolvane::RunInstaller(void *instance, void *previousInstance, const wchar_t *commandLine, int showMode)
 {
 	return RunProgram(instance, previousInstance, commandLine, showMode, &Main);
 }

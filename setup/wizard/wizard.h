@@ -172,8 +172,8 @@ namespace Tolvane
 	// there is a page to show, releases the wizard. Returns 0.
 	smooth::Int Main();
 
-	// The whole program behind WinMain: stores the start-up values, initialises
+	// The whole program behind wWinMain: stores the start-up values, initialises
 	// the platform, checks its version, runs Main and frees the platform.
 	// Returns -1 when the user stops at the version warning, else Main's result.
-	int RunInstaller(void *instance, void *previousInstance, const char *commandLine, int showMode);
+	int RunInstaller(void *instance, void *previousInstance, const wchar_t *commandLine, int showMode);
 }

@@ -73,6 +73,26 @@ namespace
 		return files;
 	}
 
+	// The path of the item a .lnk file points at, from its item list: the
+	// shell's own record of the target. (Wine hands back the text copy of the
+	// path through the code page; the list keeps every character.)
+	std::wstring LinkItemPath(const std::wstring &path)
+	{
+		IShellLinkW *link = nullptr;
+		if (FAILED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkW, reinterpret_cast<void **>(&link))))
+			return L"";
+		IPersistFile *file = nullptr;
+		LPITEMIDLIST items = nullptr;
+		wchar_t buffer[MAX_PATH] = {0};
+		if (SUCCEEDED(link->QueryInterface(IID_IPersistFile, reinterpret_cast<void **>(&file))) && SUCCEEDED(file->Load(path.c_str(), STGM_READ)) &&
+		    SUCCEEDED(link->GetIDList(&items)) && items != nullptr)
+			SHGetPathFromIDListW(items, buffer);
+		CoTaskMemFree(items);
+		if (file) file->Release();
+		link->Release();
+		return buffer;
+	}
+
 	// ---- the product -------------------------------------------------------------
 
 	// A core with the uninstaller and the library, a default manual (its
@@ -178,6 +198,9 @@ namespace
 		const wchar_t *options, *later;  // before and after /LOG=; /D= comes last
 		DWORD code;
 		const char *failed;      // what the log's FAILED line names
+		// The folder below the stage that holds the target folder Pebble, and
+		// the log's name in the stage.
+		const wchar_t *top = L"Some Folder", *logName = L"setup.log";
 	};
 }
 
@@ -193,22 +216,26 @@ TEST_F(AdminE2E, SilentInstallationLogsEveryFileAndEndsWithItsCode)
 	                          {"no script", false, false, L"/S", L"", 3, "setup.xml"},
 	                          {"unknown option after /LOG", true, false, L"/S", L"/bogus", 2, "/bogus"},
 	                          {"unknown option before /LOG", true, false, L"/S /bogus", L"", 2, "/bogus"},
-	                          {"unknown option before /S", true, false, L"/bogus /S", L"", 2, "/bogus"}};
+	                          {"unknown option before /S", true, false, L"/bogus /S", L"", 2, "/bogus"},
+	                          // Names outside the ANSI code page: taken as typed, end to end.
+	                          {"folder and log in any script", true, false, L"/S", L"", 0, nullptr, L"\u0422\u0435\u0441\u0442 \u03a9mega \u65e5\u672c\u8a9e", L"\u0436\u0443\u0440\u043d\u0430\u043b \u03bb \u65e5.log"},
+	                          {"unknown option after such a folder", true, false, L"/S", L"/bogus", 2, "/bogus", L"\u0422\u0435\u0441\u0442 \u03a9", L"\u0436 \u03bb.log"}};
 	for (const SilentRow &row : rows)
 	{
 		SCOPED_TRACE(row.name);
 		const Product product = AdminProduct(tag, false, row.docsMissing);
 		ASSERT_NO_FATAL_FAILURE(Stage(row.script ? &product : nullptr, "2.5"));
-		target = stage->Path() + L"\\Some Folder\\Pebble";
-		const std::wstring log = stage->Path() + L"\\setup.log";
+		target = stage->Path() + L"\\" + row.top + L"\\Pebble";
+		const std::wstring log = stage->Path() + L"\\" + row.logName;
 		const MachineState before = Snapshot();
-		if (!InstallSilently(std::wstring(row.options) + L" /LOG=" + log + L" " + row.later + L" /D=" + target, row.code)) continue;
+		if (!InstallSilently(std::wstring(row.options) + L" \"/LOG=" + log + L"\" " + row.later + L" /D=" + target, row.code)) continue;
 		const std::vector<std::string> lines = Lines(log);
+		ASSERT_FALSE(lines.empty()) << "no log at " << Narrow(log);
 		if (row.failed) EXPECT_TRUE(HasFailedLine(lines, row.failed)) << "no FAILED line naming " << row.failed << " in:\n" << JoinLines(lines);
 		if (row.code != 0)
 		{
 			// Refused, or taken back: not even the folders made for the target stay.
-			EXPECT_FALSE(FolderExists(stage->Path() + L"\\Some Folder")) << "log:\n" << JoinLines(lines);
+			EXPECT_FALSE(FolderExists(stage->Path() + L"\\" + row.top)) << "log:\n" << JoinLines(lines);
 			EXPECT_EQ(Differences(before, Snapshot()), "");
 			continue;
 		}
@@ -224,7 +251,20 @@ TEST_F(AdminE2E, SilentInstallationLogsEveryFileAndEndsWithItsCode)
 		EXPECT_TRUE(FileExists(programs + L"\\Read me.lnk") && FileExists(desktopLink)) << "the default shortcuts";
 		EXPECT_FALSE(FileExists(quickLink)) << "Quick Launch is not a default";
 
-		const std::wstring removal = stage->Path() + L"\\uninstall.log";
+		// The names exactly as given: in the log, the links and the registration.
+		const std::string readme = Narrow(target) + "\\readme.txt", uninstaller = Narrow(target) + "\\uninstall\\uninstall.exe";
+		EXPECT_NE(std::find(lines.begin(), lines.end(), "file " + readme), lines.end()) << JoinLines(lines);
+		for (const std::wstring &link : {programs + L"\\Read me.lnk", desktopLink})
+		{
+			LinkInfo info;
+			EXPECT_TRUE(LoadLink(link, &info)) << Narrow(link);
+			EXPECT_EQ(Narrow(LinkItemPath(link)), readme) << Narrow(link);
+			EXPECT_EQ(Narrow(info.workingFolder), Narrow(target)) << Narrow(link);
+		}
+		EXPECT_EQ(Value(key, L"InstallLocation"), "sz " + Narrow(target));
+		EXPECT_EQ(Value(key, L"UninstallString"), "sz \"" + uninstaller + "\"");
+
+		const std::wstring removal = stage->Path() + L"\\un" + row.logName;
 		const Ended first = RunWatched(target + L"\\uninstall\\uninstall.exe", L"/S \"/LOG=" + removal + L"\"", target);
 		EXPECT_TRUE(first.ended && first.code == 0) << "uninstall.exe /S: " << first.code;
 		EXPECT_TRUE(first.windows.empty()) << JoinLines(first.windows);

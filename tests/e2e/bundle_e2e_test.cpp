@@ -442,7 +442,10 @@ TEST_F(BundleE2E, ProductInstallsAsFromItsFolder)
 	ASSERT_TRUE(WriteFile(stage + L"\\setup.xml", xml));
 	for (const Component &c : product.components) ASSERT_NO_FATAL_FAILURE(WriteArchive(stage, c));
 
-	const std::wstring direct = work->Path() + L"\\direct\\Pebble", bundled = work->Path() + L"\\bundled\\Pebble";
+	// The bundle's folder and log named outside the ANSI code page: the stub
+	// and setup.exe pass them on as typed.
+	const std::wstring direct = work->Path() + L"\\direct\\Pebble", bundled = work->Path() + L"\\\u041f\u0430\u043a\u0435\u0442 \u03a9mega \u65e5\u672c\\Pebble";
+	const std::wstring log = work->Path() + L"\\\u0436\u0443\u0440\u043d\u0430\u043b \u03bb.log";
 	const Ran own = RunWatched(stage + L"\\setup.exe", L"/S /D=" + direct, stage);
 	ASSERT_TRUE(own.ended);
 	ASSERT_EQ(own.code, 0u);
@@ -454,9 +457,12 @@ TEST_F(BundleE2E, ProductInstallsAsFromItsFolder)
 	std::string writeError;
 	ASSERT_TRUE(Tolvane::WriteBundle(Narrow(bin + L"\\bundle_stub.exe"), entries, Narrow(bundle), &writeError)) << writeError;
 
-	const Ran ran = RunWatched(bundle, L"/S /D=" + bundled, work->Path());
+	const Ran ran = RunWatched(bundle, L"/S \"/LOG=" + log + L"\" /D=" + bundled, work->Path());
 	EXPECT_TRUE(ran.ended && ran.boxes.empty() && ran.windows.empty());
 	EXPECT_EQ(ran.code, 0u);
+	std::string logged;
+	EXPECT_TRUE(ReadFile(log, &logged));
+	EXPECT_NE(logged.find("file " + Narrow(bundled) + "\\readme.txt\r\n"), std::string::npos) << logged;
 	const std::map<std::wstring, std::string> expected = Installed(direct), got = Installed(bundled);
 	EXPECT_GE(expected.size(), 4u);
 	ExpectSameFiles(expected, got);

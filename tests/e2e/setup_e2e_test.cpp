@@ -62,6 +62,10 @@ namespace
 	// character per byte.
 	const std::string kLicenceBytes = "E2E App licence\r\nSecond line \xE9t\xE9\r\nThird line";
 	const std::wstring kLicenceShown = L"E2E App licence\r\nSecond line \u00e9t\u00e9\r\nThird line";
+	// A licence in UTF-8 with its mark, one line ending in LF only: its
+	// letters as written, each line end a line of the box.
+	const std::string kUtf8LicenceBytes = "\xEF\xBB\xBF" "E2E App Lizenz\n\xC3\x9C" "bersetzung \xCE\xA9mega \xE6\x97\xA5\xE6\x9C\xAC\r\nThird line";
+	const std::wstring kUtf8LicenceShown = L"E2E App Lizenz\r\n\u00dcbersetzung \u03a9mega \u65e5\u672c\r\nThird line";
 
 	struct Script
 	{
@@ -252,12 +256,12 @@ namespace
 				RemoveDirectoryW((std::wstring(programFiles) + L"\\E2E App").c_str());
 		}
 
-		// Writes the script and starts the installer; the wizard shows.
-		void Start(const Script &script)
+		// Writes the script and starts the installer with args; the wizard shows.
+		void Start(const Script &script, const std::wstring &args = L"")
 		{
 			ASSERT_TRUE(WriteFile(folder->Path() + L"\\setup.xml", Xml(script)));
 			std::wstring error;
-			ASSERT_TRUE(wizard->Start(folder->Path() + L"\\setup.exe", folder->Path(), &error)) << Narrow(error);
+			ASSERT_TRUE(wizard->Start(folder->Path() + L"\\setup.exe", folder->Path(), &error, args)) << Narrow(error);
 		}
 
 		// Waits for the page titled like page id; fails the test when it does
@@ -594,6 +598,8 @@ namespace
 		const char *name;
 		Script script;
 		const wchar_t *cancelText;  // what the Cancel button reads on the licence page
+		const std::string &licence;
+		const std::wstring &shown;   // the box's text
 	};
 }
 
@@ -602,22 +608,23 @@ namespace
 TEST_F(SetupE2E, LicencePageInfoCancelStaysOkEndsWithoutExitQuestion)
 {
 	const InfoRow rows[] = {
-		{"licence after welcome", Script{{"intro", "license", "directory", "finish"}}, texts::kNo},
-		{"licence first", Script{{"license", "directory", "finish"}}, texts::kCancel},
+		{"licence after welcome", Script{{"intro", "license", "directory", "finish"}}, texts::kNo, kLicenceBytes, kLicenceShown},
+		{"licence first, in UTF-8 with its mark", Script{{"license", "directory", "finish"}}, texts::kCancel, kUtf8LicenceBytes, kUtf8LicenceShown},
 	};
 	for (const InfoRow &row : rows)
 	{
 		SCOPED_TRACE(row.name);
 		wizard = std::make_unique<WizardSession>();
+		ASSERT_TRUE(WriteFile(folder->Path() + L"\\license.txt", row.licence));
 		ASSERT_NO_FATAL_FAILURE(Start(row.script));
 		PageView view = NextUntil("license");
 		EXPECT_EQ(view.cancel.text, row.cancelText);
 
-		// The licence file's bytes, one character each, line ends as stored,
-		// in a box that cannot be edited.
+		// The licence file's text (without a mark one character a byte),
+		// three lines, in a box that cannot be edited.
 		const Control *licence = view.First(L"Edit");
 		ASSERT_NE(licence, nullptr) << Narrow(view.Describe());
-		EXPECT_EQ(licence->text, kLicenceShown);
+		EXPECT_EQ(licence->text, row.shown) << Narrow(licence->text);
 		DWORD_PTR lines = 0;
 		ASSERT_TRUE(SendMessageTimeoutW(licence->hwnd, EM_GETLINECOUNT, 0, 0, SMTO_ABORTIFHUNG, kSendTimeout, &lines));
 		EXPECT_EQ(lines, 3u);
@@ -722,6 +729,18 @@ TEST_F(SetupE2E, DirectoryPageOffersProgramFilesAndKeepsWhatWasTyped)
 			<< Narrow(WindowText(editBox));
 		Expect("directory");
 	}
+}
+
+// A folder given with /D= is what the directory page shows, in any script.
+TEST_F(SetupE2E, DirectoryPageShowsTheFolderGivenOnTheCommandLine)
+{
+	const std::wstring given = folder->Path() + L"\\\u0422\u0435\u0441\u0442 \u03a9mega \u65e5\u672c\u8a9e\\Quill";
+	ASSERT_NO_FATAL_FAILURE(Start(Script{{"intro", "directory", "summary"}}, L"/D=" + given));
+	PageView view = NextUntil("directory");
+	Shot("directory-given");
+	const Control *edit = view.First(L"Edit");
+	ASSERT_NE(edit, nullptr) << Narrow(view.Describe());
+	EXPECT_EQ(edit->text, given) << Narrow(edit->text);
 }
 
 namespace

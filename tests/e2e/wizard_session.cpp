@@ -109,9 +109,9 @@ namespace e2e
 		}
 	}
 
-	bool WizardSession::Start(const std::wstring &setupExe, const std::wstring &folder, std::wstring *error)
+	bool WizardSession::Start(const std::wstring &setupExe, const std::wstring &folder, std::wstring *error, const std::wstring &args)
 	{
-		if (!process.Start(setupExe, L"", folder, error)) return false;
+		if (!process.Start(setupExe, args, folder, error)) return false;
 		auto isWizard = [](HWND hwnd) {
 			if (ClassOf(hwnd) == L"#32770" || !IsWindowVisible(hwnd)) return false;
 			auto controls = Controls(hwnd);

@@ -80,7 +80,7 @@ namespace e2e
 		// the setup.exe it unpacked). False with *error set when the program
 		// does not start, ends, or shows no wizard within kWindowTimeout; the
 		// program is then killed.
-		bool Start(const std::wstring &setupExe, const std::wstring &folder, std::wstring *error);
+		bool Start(const std::wstring &setupExe, const std::wstring &folder, std::wstring *error, const std::wstring &args = L"");
 
 		// The program started; its exit code is the run's.
 		Process &Program() { return process; }

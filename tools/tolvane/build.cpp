@@ -5,6 +5,7 @@
 #include <bundle_writer.h>
 #include <configuration.h>
 #include <installed_layout.h>
+#include <license_encoding.h>
 #include <script_layout.h>
 #include <zbk_tool.h>
 
@@ -170,6 +171,7 @@ namespace
 		String		 programs;
 		String		 stub;
 		bool		 bundle = false;
+		bool		 markLicense = false;
 		Signing		 signing;
 		bool		 sign = false;
 	};
@@ -206,6 +208,7 @@ namespace
 			bool	 PackArchives();
 			bool	 CopyScriptFiles();
 			bool	 CopyInput(const String &name, const char *what);
+			bool	 MarkLicense(const String &name);
 			bool	 MayReplace();
 			bool	 Replace();
 			bool	 WriteBundleFile();
@@ -310,6 +313,28 @@ namespace
 		if (!CopyInput(Tolvane::ScriptLayout::FileName, "script")) return false;
 		if (config.logo.Length() > 0 && !CopyInput(config.logo, "logo")) return false;
 		if (config.licenseFile.Length() > 0 && config.licenseFile != "nolicense" && !CopyInput(config.licenseFile, "licence file")) return false;
+		if (config.licenseFile.Length() > 0 && config.licenseFile != "nolicense" && line.markLicense && !MarkLicense(config.licenseFile)) return false;
+
+		return true;
+	}
+
+	// Puts the UTF-8 mark before OUT's copy of the licence when it is UTF-8
+	// without one; any other licence stays as it is, so the option never
+	// turns a single-byte text into a broken UTF-8 one.
+	bool Builder::MarkLicense(const String &name)
+	{
+		String		 copy = FromFs(partial / FsPath(name));
+		std::string	 bytes;
+
+		if (!ReadLicenseBytes(copy, bytes)) return Stop(console, copy.ToUTF8() + ": cannot read");
+		if (!Tolvane::IsUnmarkedUtf8(bytes)) return true;
+
+		IO::OutStream	 out(IO::STREAM_FILE, copy, IO::OS_REPLACE);
+		std::string	 marked = Tolvane::Utf8Mark + bytes;
+
+		if (out.GetLastError() != IO::IO_ERROR_OK || out.OutputData(marked.data(), Int(marked.size())) != Success() || out.Close() != Success()) return Stop(console, copy.ToUTF8() + ": cannot write");
+
+		console.out("marked licence file " + name.ToUTF8() + " as UTF-8 (byte-order mark added)\n");
 
 		return true;
 	}
@@ -527,6 +552,7 @@ int Tolvane::Tool::RunBuild(const std::vector<String> &arguments, Console &conso
 		else if (argument == "--programs")	line.programs = arguments[++i];
 		else if (argument == "--stub")		line.stub     = arguments[++i];
 		else if (argument == "--bundle")	line.bundle   = true;
+		else if (argument == "--mark-licence")	line.markLicense = true;
 		else if (argument.StartsWith("-"))	return UsageError(console, "build: unknown option " + argument.ToUTF8());
 		else if (line.dir.Length() == 0)	line.dir      = argument;
 		else					return UsageError(console, "build: one product folder only");

@@ -47,6 +47,7 @@ namespace Tolvane
 		bool		 BuiltInEntries(const smooth::String &dir, std::vector<std::pair<smooth::String, smooth::String> > *entries);
 
 		// `build DIR -o OUT [--programs FOLDER] [--bundle [--stub FILE]]
+		//  [--mark-licence]
 		//  [--cert FILE --key FILE [--password-file FILE] [--timestamp URL]]`
 		//
 		// 1. Checks DIR/setup.xml as `check` does; any error stops the build
@@ -63,6 +64,10 @@ namespace Tolvane
 		//    OUT is built beside itself and takes the place of an earlier
 		//    build's OUT only when complete; a folder that is not an earlier
 		//    build's output (nor empty) is refused, never overwritten.
+		//    With --mark-licence, OUT's copy of a licence file that is UTF-8
+		//    without a byte-order mark (IsUnmarkedUtf8) gets the UTF-8 mark in
+		//    front (one line "marked licence file ..." to out); every other
+		//    licence is copied as it is. Without it no file is changed.
 		// 3. With --bundle, writes OUT.exe: the stub (FILE, default FOLDER's
 		//    bundle_stub.exe) with every file of OUT appended in sorted order.
 		// 4. With --cert and --key, the programs are signed before they are

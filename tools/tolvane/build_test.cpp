@@ -299,3 +299,35 @@ int main(int argc, char **argv)
 
 	return result;
 }
+
+// The licence gets the UTF-8 mark only when asked and only when it is UTF-8
+// without one; the check's warning says how to fix it either way.
+TEST_F(BuildTest, LicenceMarkOnlyWhenAskedAndOnlyOnUnmarkedUtf8)
+{
+	const std::string	 utf8 = "\xc3\x9c" "bersetzung\n", mark = "\xef\xbb\xbf";
+
+	struct Case { const char *name; std::string licence; bool asked; std::string copied; bool warned; };
+	const Case	 cases[] =
+	{
+		{ "utf-8, not asked", utf8, false, utf8, true },
+		{ "utf-8, asked", utf8, true, mark + utf8, true },
+		{ "marked already", mark + utf8, true, mark + utf8, false },
+		{ "latin-1", "caf\xe9\r\n", true, "caf\xe9\r\n", false },
+		{ "ascii", "licence", true, "licence", false },
+		{ "empty", "", true, "", false },
+	};
+
+	for (const Case &c : cases)
+	{
+		SCOPED_TRACE(c.name);
+
+		scratch.Write("product/licence.txt", c.licence);
+
+		ASSERT_EQ(Build(out, c.asked ? std::vector<String>{ "--mark-licence" } : std::vector<String>{}), ExitOK) << errors;
+		EXPECT_EQ(scratch.Read("out/licence.txt"), c.copied);
+		EXPECT_EQ(scratch.Read("product/licence.txt"), c.licence) << "the publisher's file stays as it is";
+		EXPECT_EQ(printed.find("marked licence file licence.txt as UTF-8") != std::string::npos, c.copied != c.licence) << printed;
+		EXPECT_EQ(printed.find("warning: licence file 'licence.txt' is UTF-8 without a byte-order mark") != std::string::npos, c.warned) << printed;
+		EXPECT_EQ(printed.find("--mark-licence") != std::string::npos, c.warned) << printed;
+	}
+}

@@ -4,6 +4,7 @@
 #include <archive.h>
 #include <configuration.h>
 #include <installed_layout.h>
+#include <license_encoding.h>
 #include <script_layout.h>
 
 #include <pugixml.hpp>
@@ -330,6 +331,7 @@ namespace
 			void	 CheckText(pugi::xml_node node, bool substituted);
 			void	 CheckPlaceholders(const char *text, size_t offset, const std::string &where, bool substituted);
 			void	 CheckFile(pugi::xml_node node, const char *what);
+			void	 CheckLicense(pugi::xml_node node);
 			bool	 Repeated(std::set<std::string> &seen, pugi::xml_node node, const char *which);
 
 			void	 CheckSetup(pugi::xml_node section);
@@ -455,6 +457,22 @@ namespace
 		String	 path;
 
 		if (name != 0 && !Locate(dir, name, false, path)) Error(At(node), std::string(what) + " " + Quote(name.ToUTF8()) + " is missing");
+	}
+
+	// The licence file as CheckFile checks it; a file the page would show
+	// garbled is a warning.
+	void Checker::CheckLicense(pugi::xml_node node)
+	{
+		CheckFile(node, "licence file");
+
+		String		 name = String::FromUTF8(Content(node));
+		String		 path;
+		std::string	 bytes;
+
+		if (name == 0 || !Locate(dir, name, false, path) || !ReadLicenseBytes(path, bytes) || !Tolvane::IsUnmarkedUtf8(bytes)) return;
+
+		Warning(At(node), "licence file " + Quote(name.ToUTF8()) + " is UTF-8 without a byte-order mark: the licence page would show each byte of its non-ASCII letters as a character of its own; "
+				  "save it as UTF-8 with a byte-order mark (BOM), or build with --mark-licence");
 	}
 
 	// true (after the warning) when an element of this name was seen before.
@@ -611,7 +629,7 @@ namespace
 				CheckAttributes(child, {});
 				CheckText(child, name == "text");
 
-				if (name == "licensefile" && missing.empty() && Content(child) != "nolicense") CheckFile(child, "licence file");
+				if (name == "licensefile" && missing.empty() && Content(child) != "nolicense") CheckLicense(child);
 			}
 		}
 	}
@@ -957,6 +975,20 @@ int Tolvane::Tool::RunCheck(const std::vector<String> &arguments, Console &conso
 	for (const Diagnostic &diagnostic : diagnostics) console.out(FormatDiagnostic(diagnostic) + "\n");
 
 	return HasErrors(diagnostics) ? ExitFailure : ExitOK;
+}
+
+bool Tolvane::Tool::ReadLicenseBytes(const String &path, std::string &bytes)
+{
+	IO::InStream	 in(IO::STREAM_FILE, path, IO::IS_READ_ONLY);
+	Int64		 size = in.Size();
+
+	bytes.clear();
+
+	if (in.GetLastError() != IO::IO_ERROR_OK || size < 0 || size > 0x7FFFFFFF) return false;
+
+	bytes.resize(size_t(size));
+
+	return size == 0 || in.InputData(&bytes[0], Int(size)) == Int(size);
 }
 
 bool Tolvane::Tool::LocateName(const String &dir, const String &name, bool folder, String &path)

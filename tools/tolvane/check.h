@@ -45,6 +45,10 @@
 //   - a link without "file" (the shortcut opens the installation folder);
 //     a link whose file only optional components install and that does not
 //     depend on one of them (the shortcut can point at nothing).
+//   - a licence file in UTF-8 without a byte-order mark (license_encoding.h:
+//     IsUnmarkedUtf8): the page would show its non-ASCII letters garbled;
+//     the message says to save it with the mark or to build with
+//     --mark-licence.
 #pragma once
 
 #include "tool.h"
@@ -100,6 +104,10 @@ namespace Tolvane
 		// Windows: a step not there as written is matched in any case. true
 		// with the native path of the file (or, with folder set, the folder).
 		bool			 LocateName(const smooth::String &dir, const smooth::String &name, bool folder, smooth::String &path);
+
+		// The whole file at path (a licence: at most 2 GiB); false when it
+		// cannot be read whole.
+		bool			 ReadLicenseBytes(const smooth::String &path, std::string &bytes);
 
 		// Every file below folder, as '/' names relative to it, sorted by
 		// their UTF-8 bytes; empty for a missing folder.

@@ -28,6 +28,9 @@ namespace
 		folder.Write("app.exe", "program");
 		folder.Write("logo.bmp", "BM");
 		folder.Write("lic.txt", "licence");
+		folder.Write("utf8.txt", "\xc3\x9c" "bersetzung");
+		folder.Write("marked.txt", "\xef\xbb\xbf\xc3\x9c" "bersetzung");
+		folder.Write("latin1.txt", "caf\xe9");
 		folder.Write("bad.zbk", "not an archive");
 		folder.Write("evil.zbk", "ZBK" + ZBKTest::ChunkBytes({ { "../evil.txt", 0 } }, ZBKTest::Compress("")));
 
@@ -94,6 +97,10 @@ namespace
 		{ "two start-menu folders", "<i><links><startmenu subdir=\"P\"/><startmenu @subdir=\"Q\"/></links></i>", IsWarning, "'Q' replaces 'P'" },
 		{ "missing logo", "<i><application>@<logo>nologo.bmp</logo></application></i>", IsError, "logo file 'nologo.bmp' is missing" },
 		{ "missing licence", "<i><dialogs><dialog id=\"license\"><title>t</title><text>x</text>@<licensefile>gone.txt</licensefile></dialog></dialogs></i>", IsError, "licence file 'gone.txt' is missing" },
+		{ "licence in UTF-8 without a mark", "<i><dialogs><dialog id=\"license\"><title>t</title><text>x</text>@<licensefile>utf8.txt</licensefile></dialog></dialogs></i>", IsWarning,
+		  "licence file 'utf8.txt' is UTF-8 without a byte-order mark: the licence page would show each byte of its non-ASCII letters as a character of its own; save it as UTF-8 with a byte-order mark (BOM), or build with --mark-licence" },
+		{ "clean: licence in UTF-8 with its mark", "<i><dialogs><dialog id=\"license\"><title>t</title><text>x</text><licensefile>marked.txt</licensefile></dialog></dialogs></i>", Clean, "" },
+		{ "clean: licence in Latin-1", "<i><dialogs><dialog id=\"license\"><title>t</title><text>x</text><licensefile>latin1.txt</licensefile></dialog></dialogs></i>", Clean, "" },
 		{ "section out of order", "<i><links/>\r\n  @<setup/></i>", IsWarning, "section <setup> after <links>: the installer reads the sections in the order setup, application, uninstall, dialogs, components, links" },
 		{ "repeated section", "<i><setup/>@<setup/></i>", IsWarning, "repeated section <setup> is ignored" },
 		{ "repeated application child, column in characters", "<i><application><name>Caf\xc3\xa9</name>@<name>x</name></application></i>", IsWarning, "repeated <name>: only the last one counts" },

@@ -24,7 +24,7 @@ namespace
 		  "      setup.xml:LINE:COLUMN: error|warning: message. --entry names an\n"
 		  "      entry an archive will carry beyond its files (NAME in ARCHIVE).\n",
 		  &RunCheck },
-		{ "build", "DIR -o OUT --programs FOLDER [--bundle [--stub FILE]] [SIGNING]",
+		{ "build", "DIR -o OUT --programs FOLDER [--bundle [--stub FILE]] [--mark-licence] [SIGNING]",
 		  "      Checks DIR/setup.xml (errors stop it), then writes OUT/: setup.exe and\n"
 		  "      smooth.dll from FOLDER, the script with its logo and licence, and\n"
 		  "      every component's archive, packed from the folder named by\n"
@@ -34,7 +34,9 @@ namespace
 		  "      OUT.exe, one self-extracting program holding all of OUT. The same\n"
 		  "      inputs give the same bytes; SOURCE_DATE_EPOCH sets the files' times.\n"
 		  "      With SIGNING, the programs are signed before they are packed and\n"
-		  "      the bundle after its payload is appended.\n",
+		  "      the bundle after its payload is appended. --mark-licence puts the\n"
+		  "      UTF-8 byte-order mark before a licence in UTF-8 that has none, so\n"
+		  "      that the licence page shows its letters as written.\n",
 		  &RunBuild },
 		{ "sign", "FILE SIGNING",
 		  "      Signs a program in place with osslsigncode: SHA-256, and a time stamp\n"
