@@ -2,6 +2,7 @@
 #include "check.h"
 #include "report.h"
 #include "run_program.h"
+#include "shell_link.h"
 #include "snapshot.h"
 
 #include <archive.h>
@@ -96,7 +97,7 @@ namespace
 			bool	 Unpack(const std::string &installer, const char *name, fs::path *folder, fs::path *program, std::vector<smooth::String> *arguments);
 			bool	 Prepare(const std::string &templateFolder);
 			bool	 Watched(const char *step, std::vector<String> arguments, const fs::path &folder, int *exitCode);
-			bool	 Quiet(const std::vector<String> &arguments, int milliseconds, int *exitCode);
+			bool	 Quiet(const std::vector<String> &arguments, int milliseconds, int *exitCode, const fs::path &output = fs::path());
 			void	 EndServer();
 			Snapshot Take();
 
@@ -166,13 +167,13 @@ namespace
 
 	// Runs a helper with its output in the run's log; false when it cannot
 	// start or does not end in time (it is then stopped).
-	bool Runner::Quiet(const std::vector<String> &arguments, int milliseconds, int *exitCode)
+	bool Runner::Quiet(const std::vector<String> &arguments, int milliseconds, int *exitCode, const fs::path &output)
 	{
 		ProgramOptions	 options;
 		long		 process = 0;
 		std::string	 error;
 
-		options.output = String::FromUTF8((work / "wine.log").u8string());
+		options.output = String::FromUTF8((output.empty() ? work / "wine.log" : output).u8string());
 
 		if (!StartProgram(arguments, options, &process, &error)) return false;
 		if (WaitProgram(process, milliseconds, exitCode)) return true;
@@ -197,9 +198,28 @@ namespace
 		int		 code = 0;
 		std::string	 cause;
 
-		if (!Quiet({ "wine", "--version" }, 30000, &code) || code != 0) return CannotRun("Wine is missing: install wine64 (Debian: apt-get install wine64)");
+		fs::path	 from = fs::u8path(templateFolder), versionFile = from;
 
-		fs::path	 from = fs::u8path(templateFolder);
+		versionFile += ".version";
+
+		if (!Quiet({ "wine", "--version" }, 30000, &code, work / "wine-version") || code != 0) return CannotRun("Wine is missing: install wine64 (Debian: apt-get install wine64)");
+
+		// A template this tool made keeps Wine's version beside it: a prefix
+		// of another Wine is brought up to date by wineboot on every start,
+		// which costs every run the time the template saves. One without
+		// that file is the publisher's own and is used as it is.
+		std::string	 version = ReadText(work / "wine-version");
+		size_t		 line	 = version.find("wine-");
+
+		// Its version line only: warnings about missing parts come with it.
+		if (line != std::string::npos) version = version.substr(line, version.find('\n', line) - line);
+
+		if (fs::exists(versionFile, error) && ReadText(versionFile) != version + "\n")
+		{
+			console.out("tolvane test: Wine changed since the template was made; making it anew\n");
+			fs::remove_all(from, error);
+			fs::remove(versionFile, error);
+		}
 
 		SetEnvironment("WINEDEBUG", "-all");
 		SetEnvironment("WINEDLLOVERRIDES", "mscoree,mshtml=;winemenubuilder.exe=d");
@@ -227,6 +247,7 @@ namespace
 			if (error && !fs::exists(from / "system.reg", error)) return CannotRun("cannot keep the Wine template in " + from.u8string());
 
 			fs::remove_all(partial, error);
+			std::ofstream(versionFile, std::ios::binary) << version << "\n";
 		}
 
 		// Wine's own libraries are only read: linked, they cost nothing.
@@ -512,15 +533,25 @@ namespace
 			fs::path	 lnk  = OnDrive(file);
 			std::string	 to   = target + "\\" + link->file.ToUTF8();
 
-			if (lnk.empty())		{ Find("link", file, "not created"); continue; }
-			if (OnDrive(to).empty())	{ Find("link", file, "points at " + to + ", which is not installed"); continue; }
+			if (lnk.empty()) { Find("link", file, "not created"); continue; }
 
-			// The shell link keeps its target's path as text.
-			std::string	 bytes = Lower(ReadText(lnk)), want = Lower(to), wide;
+			// Where the shortcut really leads and starts, as the shell reads
+			// it: an installed file in the installation, started in an
+			// existing folder.
+			ShellLink	 read;
+			ShellLinkStatus	 status = ReadShellLink(ReadText(lnk), &read);
+			std::string	 targetKey = PathKey(read.target), installedKey = PathKey(target + "\\");
+			fs::path	 started = OnDrive(read.workingFolder);
 
-			for (char c : want) wide += c, wide += '\0';
+			if (status != ShellLinkStatus::Ok) { Find("link", file, std::string("is ") + ShellLinkStatusText(status)); continue; }
 
-			if (bytes.find(want) == std::string::npos && bytes.find(wide) == std::string::npos) Find("link", file, "does not point at " + to);
+			if	(read.target.empty())							     Find("link", file, "names no file");
+			else if (targetKey.compare(0, installedKey.size(), installedKey) != 0 || OnDrive(read.target).empty() || fs::is_directory(OnDrive(read.target), error))
+												     Find("link", file, "points at " + read.target + ", which is no installed file");
+			else if (Lower(read.target) != Lower(to))				     Find("link", file, "points at " + read.target + ", the script says " + to);
+
+			if	(read.workingFolder.empty())					     Find("link", file, "sets no working folder");
+			else if (started.empty() || !fs::is_directory(started, error))		     Find("link", file, "starts in " + read.workingFolder + ", which does not exist");
 		}
 	}
 

@@ -14,11 +14,12 @@
 //      installs (required and default components) byte for byte under the
 //      target; nothing else in the target but the installation's own parts
 //      and the script's data files (after --from: files of the older
-//      version left behind); each link the silent run makes, naming an
-//      installed target; the registration: DisplayName, DisplayVersion equal
+//      version left behind); the registration: DisplayName, DisplayVersion equal
 //      to the script's, Publisher, InstallLocation equal to the target, and
 //      both uninstall strings naming an existing program; the installed
-//      uninstaller and uninstall script;
+//      uninstaller and uninstall script; each link read as the shell reads
+//      it (shell_link.h), leading to the installed file the script names
+//      and starting in an existing folder;
 //   5. the registered QuietUninstallString runs (watched the same way); then
 //      every file, folder, link and registry key that is there and was not
 //      before is a leftover.
@@ -43,7 +44,9 @@ namespace Tolvane
 		// a 32-bit installer where Wine runs only 64-bit programs, an
 		// unreadable installer): one line saying why and what to install.
 		// The template defaults to $XDG_CACHE_HOME/tolvane/wine-template (or
-		// ~/.cache/...). Everything the run starts or makes is gone after it.
+		// ~/.cache/...); one this tool made (Wine's version in FOLDER.version)
+		// is made anew when Wine's version changes. Everything the run starts
+		// or makes is gone after it.
 		int		 RunTest(const std::vector<smooth::String> &arguments, Console &console);
 	}
 }

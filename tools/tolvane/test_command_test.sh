@@ -19,7 +19,7 @@ trap 'rm -rf "$work"' EXIT
 failures=0
 fail() { echo "FAILED: $*"; failures=$((failures + 1)); }
 
-[ -f "$programs/setup.exe" ] && [ -f "$programs/pebble.exe" ] || { echo "SKIP: no win64 programs in $programs"; exit 77; }
+[ -f "$programs/setup.exe" ] && [ -f "$programs/pebble.exe" ] && [ -f "$programs/tolvane_setup_fixture.exe" ] || { echo "SKIP: no win64 programs in $programs"; exit 77; }
 command -v wine >/dev/null || { echo "SKIP: no wine"; exit 77; }
 
 # stage NAME: the sample as a publisher keeps it, in $work/NAME.
@@ -102,7 +102,22 @@ grep -q 'upgrade-leftover: .*old-help.txt' "$work/upgrade.log" || fail "upgrade:
 # that opens its window whatever its command line says.
 cp -R "$work/sample-out" "$work/window"
 cp "$programs/pebble.exe" "$work/window/setup.exe"
+# (With a template of another Wine's: the tool made it, so it makes it anew.)
+echo "Wine 0.0" >"$template.version"
 expect window 1 silent-window "$work/window"
+grep -q "making it anew" "$work/window.log" && [ "$(cat "$template.version")" = "$(wine --version)" ] || fail "window: the template of another Wine was kept"
+
+# A registered version that differs from the script's: the folder's
+# setup.exe is a stand-in that runs the real installer, then rewrites the
+# version it registered (our engine always registers the script's).
+cp -R "$work/sample-out" "$work/version"
+mv "$work/version/setup.exe" "$work/version/setup_real.exe"
+cp "$programs/tolvane_setup_fixture.exe" "$work/version/setup.exe"
+printf '%s\r\n' '@echo off' 'start /wait "" setup_real.exe %*' 'set code=%errorlevel%' \
+  'reg add "HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\Pebble Notes" /v DisplayVersion /d 2.5.1 /f >nul' \
+  'exit /b %code%' >"$work/version/setup_fixture.cmd"
+expect version 1 registration "$work/version"
+grep -q "DisplayVersion: is '2.5.1', the script says '2.5'" "$work/version.log" || fail "version: the version's finding not named"
 
 # Cannot run: a 32-bit installer where Wine has no 32-bit part.
 if [ ! -e /usr/lib/wine/wine ] && [ -f "$programs/../../win32/bin/setup.exe" ]; then
