@@ -10,7 +10,7 @@
 # build/fuzz.
 set -eu
 
-targets="fuzz_archive_reader fuzz_archive_roundtrip fuzz_setup_script fuzz_bundle_reader"
+targets="fuzz_archive_reader fuzz_archive_roundtrip fuzz_setup_script fuzz_bundle_reader fuzz_command_line"
 
 usage() {
 	echo "usage: $0 TARGET|all SECONDS | --replay" >&2
