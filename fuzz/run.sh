@@ -10,7 +10,7 @@
 # build/fuzz.
 set -eu
 
-targets="fuzz_archive_reader fuzz_archive_roundtrip fuzz_setup_script fuzz_bundle_reader fuzz_command_line"
+targets="fuzz_archive_reader fuzz_archive_roundtrip fuzz_setup_script fuzz_bundle_reader fuzz_command_line fuzz_uninstall_script fuzz_run_journal"
 
 usage() {
 	echo "usage: $0 TARGET|all SECONDS | --replay" >&2
@@ -73,7 +73,7 @@ fuzz() { # TARGET
 	# finding are small. The sample's script is larger, so the loader's
 	# inputs may be too.
 	max_len=4096
-	[ "$1" = fuzz_setup_script ] && max_len=16384
+	case $1 in fuzz_setup_script|fuzz_uninstall_script) max_len=16384 ;; esac
 
 	# New inputs go to the first folder; the committed one is only read.
 	"$build/bin/$1" "$corpus" "$root/fuzz/corpus/$1" -max_total_time="$seconds" -max_len=$max_len \
