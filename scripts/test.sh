@@ -150,6 +150,9 @@ renice -n 10 -p $$ >/dev/null || true
 
 phase "build linux" build linux
 phase "tests: linux (native)" ctest --test-dir build/linux --output-on-failure -j"$jobs"
+# Every fuzz target once over its committed corpus (seeds and the inputs of
+# fixed findings), built with clang, ASan and UBSan.
+phase "fuzz corpora replayed (clang, ASan, UBSan)" "$top/fuzz/run.sh" --replay
 phase "build win32 (programs)" build win32 programs
 phase "checks of the win32 (shipping) build" "$top/scripts/check-win32.sh"
 phase "build ThreadSanitizer (linux)" "$top/scripts/tsan.sh" build

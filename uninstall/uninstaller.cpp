@@ -22,6 +22,19 @@ namespace
 	// installed uninstaller, which cannot go while that still runs.
 	const Int FirstInstanceWait = 10000;
 
+	// The script the copy gets when the installed one names more than may
+	// be removed: the same name and version, only the entries of list.
+	bool SaveScript(const String &path, const Tolvane::ScriptContents &contents, const Tolvane::RemovalList &list)
+	{
+		Tolvane::UninstallScript	 script(contents.application, contents.version);
+
+		for (const String &folder : list.folders)    script.RecordDirectory(folder);
+		for (const String &file	  : list.files)	     script.RecordFile(file);
+		for (const String &key	  : list.registryKeys) script.RecordRegistryKey(key);
+
+		return script.Save(path) == Success();
+	}
+
 	bool WriteWhole(const String &path, const std::string &bytes)
 	{
 		IO::OutStream	 output(IO::STREAM_FILE, path, IO::OS_REPLACE);
@@ -215,10 +228,21 @@ Int Tolvane::RunFirstInstance(UninstallSystem &system, const Options &options)
 
 	if (!options.silent && system.ShowMessage(QuestionText(application, version), UninstallerCaption(application), BOX_YESNO, ICON_QUESTION) != ANSWER_YES) return EXIT_OK;
 
+	/* The copy removes with the rights it was started with, and the script
+	 * may have been edited by anyone who can write here: what lies outside
+	 * this installation does not go on to the copy.
+	 */
+	const RemovalList confined = ConfinedRemovalList(contents.removal, here);
+	const size_t	  refused  = contents.removal.files.size() + contents.removal.folders.size() + contents.removal.registryKeys.size() -
+				     confined.files.size() - confined.folders.size() - confined.registryKeys.size();
+
+	if (refused > 0) log.Write(String("refused ").Append(String::FromInt(Int(refused))).Append(" entries of the uninstall script outside ").Append(here));
+
 	String	 folder = MakeFreshFolder(system.GetTempDirectory(), system.GetTickCount());
 	bool	 copied = folder != 0;
 
-	for (const Copy &copy : copies) copied = copied && WriteWhole(Path::Join(folder, copy.name), copy.bytes);
+	for (const Copy &copy : copies) copied = copied && (&copy == &script && refused > 0 ? SaveScript(Path::Join(folder, copy.name), contents, confined)
+											 : WriteWhole(Path::Join(folder, copy.name), copy.bytes));
 
 	/* A copy that could not be made whole would run broken or not at all:
 	 * take back what was written and tell the user nothing was removed.

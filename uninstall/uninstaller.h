@@ -88,7 +88,9 @@ namespace Tolvane
 	// there. An installation run that did not finish there (a journal left
 	// behind) is taken back first, and the user told so in one message.
 	// Silent (/S): no question, and the copy shows no report; /LOG=
-	// goes on to the copy. Returns EXIT_OK once the copy runs (or after No),
+	// goes on to the copy. The copy's script keeps only what
+	// ConfinedRemovalList allows for this folder (the log counts what was
+	// left out); a script with nothing to leave out is copied unchanged. Returns EXIT_OK once the copy runs (or after No),
 	// EXIT_NO_SCRIPT when there is no installation to remove here and
 	// EXIT_FAILED when the copy could not be made or started. A copy that
 	// cannot be started is said so in a message (StartFailedText; not when

@@ -226,7 +226,41 @@ namespace
 
 		EXPECT_EQ((std::vector<String>{ "smooth.dll", "uninstall.exe", "uninstall.xml" }), Directory(copy).GetFiles());
 		EXPECT_EQ("MZ program", scratch.Read(Path::Join("tmp-1234", "uninstall.exe")));
-		EXPECT_EQ(Script(), scratch.Read(Path::Join("tmp-1234", "uninstall.xml")));
+		// The script goes along, without the other program's entry in the
+		// list of installed programs.
+		Tolvane::ScriptContents	 installed, copied;
+
+		ASSERT_TRUE(Tolvane::ParseUninstallScript(Script(), installed));
+		ASSERT_TRUE(Tolvane::ReadUninstallScript(Path::Join(copy, "uninstall.xml"), copied));
+		EXPECT_EQ("App", copied.application.ToUTF8());
+		EXPECT_EQ("1.0", copied.version.ToUTF8());
+		EXPECT_EQ(installed.removal.files, copied.removal.files);
+		EXPECT_EQ(installed.removal.folders, copied.removal.folders);
+		EXPECT_EQ((std::vector<String>{ String(Tolvane::UninstallKeyPath).Append("App") }), copied.removal.registryKeys);
+	}
+
+	// A script edited to name files and folders elsewhere: the copy removes
+	// the installation and nothing outside it.
+	TEST_F(UninstallerRun, AnEditedScriptRemovesNothingOutsideTheInstallation)
+	{
+		scratch.Write("victim.txt", "someone else's");
+		Directory(scratch.Path("victim")).Create();
+		std::string script = Script();
+		script.insert(script.find("</UninstallScript>"), "<file>" + scratch.Path("victim.txt").ToUTF8() + "</file>"
+			"<file>" + Path::Join(install, Path::Join("..", "victim.txt")).ToUTF8() + "</file>"
+			"<directory>" + scratch.Path("victim").ToUTF8() + "</directory>");
+		Write(Path::Join("uninstall", "uninstall.xml"), script);
+		system.answers = { 6 };
+
+		ASSERT_EQ(0, Tolvane::RunFirstInstance(system, Tolvane::ParseOptions(String::FromUTF8("/S \"/LOG=" + scratch.Path("e.log").ToUTF8() + "\""), false)));
+		EXPECT_NE(std::string::npos, scratch.Read("e.log").find("refused 4 entries of the uninstall script")) << scratch.Read("e.log");
+
+		std::filesystem::current_path((String(temp).Append("1234")).ToUTF8());
+		Tolvane::RunRemovalInstance(system, "--wait 4242 /S --temp");
+
+		EXPECT_FALSE(File(Path::Join(install, "app.txt")).Exists());
+		EXPECT_EQ("someone else's", scratch.Read("victim.txt"));
+		EXPECT_TRUE(Directory(scratch.Path("victim")).Exists());
 	}
 
 	TEST_F(UninstallerRun, RemovalWaitsRemovesReportsAndDropsItsScript)

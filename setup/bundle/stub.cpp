@@ -4,6 +4,7 @@
 #include "stub.h"
 
 #include "bundle_format.h"
+#include "bundle_reader.h"
 #include "stub_command_line.h"
 #include "stub_resources.h"
 #include "stub_ui.h"
@@ -630,18 +631,9 @@ namespace Tolvane
 				return Fail(STUB_EXIT_UNPACK_FAILED, IDS_UNPACK_FAILED, detail);
 			}
 
-			FileSource	 context = {file};
-			const ByteSource own	 = {ReadAt, &context};
-			const size_t	 headSize = size_t(uint64_t(size.QuadPart) < kPeHeadBytes ? uint64_t(size.QuadPart) : kPeHeadBytes);
-			uint8_t		*head	 = static_cast<uint8_t *>(malloc(headSize + 1));
-			PayloadRegion	 region;
-			BundleStatus	 status	 = BundleStatus::ReadError;
-
-			if (head && ReadAt(&context, 0, head, headSize)) status = FindPayloadRegion(head, headSize, uint64_t(size.QuadPart), &region);
-
-			free(head);
-
-			if (status == BundleStatus::Ok) status = table.Read(own, region.begin, region.end);
+			FileSource	   context = {file};
+			const ByteSource   own	   = {ReadAt, &context};
+			const BundleStatus status  = ReadBundle(own, uint64_t(size.QuadPart), table);
 
 			if (status == BundleStatus::ReadError)
 			{

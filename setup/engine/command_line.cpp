@@ -80,9 +80,13 @@ Tolvane::Options Tolvane::ParseOptions(const String &commandLine, bool allowTarg
 
 			while (!value.empty() && value.back() == L' ') value.pop_back();
 
-			options.target	  = String(value);
-			options.hasTarget = true;
-			at		  = end;
+			/* Blanks alone name no folder: refused like "/D=" with nothing
+			 * after it, not taken as an empty target.
+			 */
+			if (!value.empty())	     { options.target = String(value); options.hasTarget = true; }
+			else if (options.refused == 0) options.refused = String("unknown option or option without a value: ").Append(String(text.substr(at, 3)));
+
+			at = end;
 
 			continue;
 		}

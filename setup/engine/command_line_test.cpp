@@ -24,6 +24,8 @@ namespace
 			{ "/bogus /S /LOG=C:\\x.log", true, true, false, false, "", "C:\\x.log", true },	// read on past a refusal
 			{ "/LOG=", true, false, false, false, "", "", true },
 			{ "/D=", true, false, false, false, "", "", true },
+			{ "/D=  /S", true, true, false, false, "", "", true },		// blanks are no folder either
+			{ "/D= ", true, false, false, false, "", "", true },
 			{ "/D=C:\\x", false, false, false, false, "", "", true },		// the uninstaller has no target
 			{ "/S", false, true, false, false, "", "", false },
 			{ "/S /allowdowngrade /D=C:\\Old Version", true, true, false, true, "C:\\Old Version", "", false, true },

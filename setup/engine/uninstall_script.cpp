@@ -1,6 +1,7 @@
 #include "uninstall_script.h"
 
 #include "installed_layout.h"
+#include "upgrade.h"
 
 using namespace smooth;
 
@@ -126,6 +127,39 @@ namespace
 Tolvane::RemovalList Tolvane::GetRemovalList(const UninstallScript &script)
 {
 	return ListOf(script.GetRootNode());
+}
+
+Tolvane::RemovalList Tolvane::ConfinedRemovalList(const RemovalList &list, const String &installation)
+{
+	RemovalList	 confined;
+
+	for (const String &file : list.files)
+	{
+		if (IsBelow(file, installation) || IsShortcutFile(file)) confined.files.push_back(file);
+	}
+
+	/* Folders go only when empty, but an emptied folder of someone else's
+	 * is still not ours: above the installation folder lie the parents the
+	 * installer made for it, elsewhere only the Start-menu group, which
+	 * holds our shortcuts.
+	 */
+	const std::wstring	 own = PathKey(installation);
+
+	for (const String &folder : list.folders)
+	{
+		bool	 ours = !own.empty() && (PathKey(folder) == own || IsBelow(folder, installation) || IsBelow(installation, folder));
+
+		for (size_t i = 0; !ours && i < confined.files.size(); i++) ours = IsShortcutFile(confined.files[i]) && IsBelow(confined.files[i], folder);
+
+		if (ours) confined.folders.push_back(folder);
+	}
+
+	for (const String &key : list.registryKeys)
+	{
+		if (UninstallEntryName(key) != 0) confined.registryKeys.push_back(key);
+	}
+
+	return confined;
 }
 
 bool Tolvane::ReadUninstallScript(const String &fileName, ScriptContents &contents)

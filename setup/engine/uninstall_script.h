@@ -69,6 +69,18 @@ namespace Tolvane
 	// saving it).
 	RemovalList	 GetRemovalList(const UninstallScript &script);
 
+	// The part of list that an uninstaller of the installation in folder
+	// installation may act on, in the same order: files inside that folder
+	// and shortcut files (".lnk") elsewhere; folders inside it, the folder
+	// itself and the folders above it, and folders that hold one of the
+	// shortcut files kept (the Start-menu group); registry keys that name
+	// one entry directly below UninstallKeyPath. Paths compare as
+	// IsBelow (upgrade.h) compares them, so no path with a "." or ".."
+	// component is inside. Everything else is left out: a script lies in
+	// the installation folder, where anyone who can write there may edit it,
+	// and must not make the uninstaller delete other files.
+	RemovalList	 ConfinedRemovalList(const RemovalList &list, const smooth::String &installation);
+
 	// Everything a saved script says: the application's name and version
 	// (the content of the root's first "application" / "version" child,
 	// empty when there is none) and the root's direct "file", "directory"

@@ -148,6 +148,63 @@ namespace
 		EXPECT_EQ((std::vector<String>{ String::FromUTF8(root + "X") }), list.registryKeys);
 	}
 
+	// A script edited by hand names files and folders anywhere; the
+	// uninstaller of C:\Apps\Pebble keeps only what can be its own.
+	TEST(UninstallScript, TheRemovalListStaysInsideTheInstallation)
+	{
+		std::string	 root = Tolvane::UninstallKeyPath;
+
+		struct { const char *path; bool kept; } files[] = {
+			{ "C:\\Apps\\Pebble\\app.exe", true },
+			{ "c:/apps/PEBBLE/sub/data.bin", true },			// as the file system compares
+			{ "C:\\Apps\\Pebble", false },				// the folder itself is no file of it
+			{ "C:\\Apps\\Pebble2\\app.exe", false },			// a sibling that starts alike
+			{ "C:\\Apps\\Pebble\\..\\..\\Windows\\win.ini", false },
+			{ "C:\\Apps\\Pebble\\.\\app.exe", false },
+			{ "C:\\Windows\\system32\\kernel32.dll", false },
+			{ "D:\\Start Menu\\Programs\\Pebble\\Pebble.lnk", true },	// shortcuts live in special folders
+			{ "D:\\Desktop\\Pebble.LNK", true },
+			{ "D:\\Desktop\\Pebble.lnk.txt", false },
+			{ "", false },
+		};
+		struct { const char *path; bool kept; } folders[] = {
+			{ "C:\\Apps\\Pebble\\sub", true },
+			{ "C:\\Apps\\Pebble\\", true },				// the folder itself
+			{ "C:\\Apps", true },						// made for it, above it
+			{ "D:\\Start Menu\\Programs\\Pebble", true },		// holds a shortcut kept
+			{ "D:\\Start Menu\\Programs", true },
+			{ "D:\\Start Menu\\Programs\\Other", false },
+			{ "C:\\Apps\\Pebble\\sub\\..\\..\\Other", false },
+			{ "C:\\Users", false },
+		};
+
+		Tolvane::RemovalList	 list, expected;
+
+		for (const auto &f : files)
+		{
+			list.files.push_back(f.path);
+			if (f.kept) expected.files.push_back(f.path);
+		}
+		for (const auto &f : folders)
+		{
+			list.folders.push_back(f.path);
+			if (f.kept) expected.folders.push_back(f.path);
+		}
+		list.registryKeys	  = { String::FromUTF8(root + "Pebble"), String::FromUTF8(root + "A\\B"), "HKEY_LOCAL_MACHINE\\Software\\Other" };
+		expected.registryKeys = { String::FromUTF8(root + "Pebble") };
+
+		Tolvane::RemovalList	 confined = Tolvane::ConfinedRemovalList(list, "C:\\Apps\\Pebble");
+
+		EXPECT_EQ(expected.files, confined.files);
+		EXPECT_EQ(expected.folders, confined.folders);
+		EXPECT_EQ(expected.registryKeys, confined.registryKeys);
+
+		// Without a folder to confine to, only shortcuts and the entry stay.
+		confined = Tolvane::ConfinedRemovalList(list, "");
+		EXPECT_EQ((std::vector<String>{ files[7].path, files[8].path }), confined.files);
+		EXPECT_EQ((std::vector<String>{ folders[3].path, folders[4].path }), confined.folders);
+	}
+
 	TEST(InstalledLayout, JoinedNamesFollowTheirParts)
 	{
 		using namespace Tolvane::Layout;
