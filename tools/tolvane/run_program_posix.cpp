@@ -11,17 +11,28 @@
 
 extern char **environ;
 
+namespace
+{
+	// posix_spawn's argument vector, pointing into texts.
+	std::vector<char *> ArgumentVector(const std::vector<smooth::String> &arguments, std::vector<std::string> &texts)
+	{
+		std::vector<char *>	 argv;
+
+		for (const smooth::String &argument : arguments) texts.push_back(argument.ToUTF8());
+		for (std::string &text : texts) argv.push_back(&text[0]);
+
+		argv.push_back(nullptr);
+
+		return argv;
+	}
+}
+
 bool Tolvane::Tool::RunProgram(const std::vector<smooth::String> &arguments, int *exitCode, std::string *error)
 {
 	if (arguments.empty()) { *error = "no program named"; return false; }
 
 	std::vector<std::string>	 texts;
-	std::vector<char *>		 argv;
-
-	for (const smooth::String &argument : arguments) texts.push_back(argument.ToUTF8());
-	for (std::string &text : texts) argv.push_back(&text[0]);
-
-	argv.push_back(nullptr);
+	std::vector<char *>		 argv = ArgumentVector(arguments, texts);
 
 	pid_t	 pid	= 0;
 	int	 result = posix_spawnp(&pid, argv[0], nullptr, nullptr, argv.data(), environ);
@@ -45,12 +56,7 @@ bool Tolvane::Tool::StartProgram(const std::vector<smooth::String> &arguments, c
 	if (arguments.empty()) { *error = "no program named"; return false; }
 
 	std::vector<std::string>	 texts;
-	std::vector<char *>		 argv;
-
-	for (const smooth::String &argument : arguments) texts.push_back(argument.ToUTF8());
-	for (std::string &text : texts) argv.push_back(&text[0]);
-
-	argv.push_back(nullptr);
+	std::vector<char *>		 argv = ArgumentVector(arguments, texts);
 
 	posix_spawn_file_actions_t	 actions;
 	std::string			 folder = options.workingFolder.ToUTF8(), output = options.output.ToUTF8();
