@@ -36,11 +36,12 @@ namespace
 	// folder, the temporary folders (the uninstaller's copy runs there and is
 	// removed at the next logon by design, as is its RunOnce command), and
 	// Wine's own keys.
-	const char			*WalkerName = "tolvane_walk.exe";
-
 	const std::vector<std::string>	 IgnoredPaths = { "windows", "users/*/temp", "users/*/appdata/local/temp" };
 	const std::vector<std::string>	 IgnoredKeys  = { "hklm\\software\\wine", "hkcu\\software\\wine", "hklm\\software\\microsoft\\windows\\currentversion\\runonce",
 							  "hkcu\\software\\microsoft\\windows\\currentversion\\runonce", "hklm\\system", "hklm\\hardware", "hkcu\\control panel" };
+
+	// The wizard walker, beside the Windows programs.
+	const char			*WalkerName = "tolvane_walk.exe";
 
 	std::string ReadText(const fs::path &path)
 	{
