@@ -3,6 +3,7 @@
 // every page. Made for runs without a person at the screen (a private Xvfb).
 //
 //   e2e_walk.exe <product folder> <screenshot folder> [--setup <setup.exe>] [--timeout <seconds>]
+//                [--components default|all]
 //
 //   <product folder>     the staged product: setup.xml and what it names,
 //                        smooth.dll and (unless --setup is given) setup.exe.
@@ -17,6 +18,15 @@
 //                        unpacked setup.exe shows the wizard.
 //   --timeout <seconds>  longest wait for the wizard to appear and for each
 //                        page, the installation run included (default 120).
+//   --components all     on the components page (a list whose entries carry
+//                        the marks), marks every unmarked entry before
+//                        pressing Next; a wizard without that page, or an
+//                        entry that stays unmarked, is a failure. default
+//                        (the default) leaves the choices as they are.
+//
+// The same program ships as tolvane_walk.exe beside the Windows programs:
+// `tolvane test` walks a product's wizard with it. Its messages start with
+// the name it was started as.
 //
 // On the restart page the walker selects "No, I will restart my computer
 // later!" before it presses Finish: it never lets the installer restart the
@@ -41,15 +51,18 @@ using namespace e2e;
 
 namespace
 {
+	// The name this program was started as, without folder and extension.
+	std::string self = "e2e_walk";
+
 	int Usage()
 	{
-		std::fprintf(stderr, "usage: e2e_walk.exe <product folder> <screenshot folder> [--setup <setup.exe>] [--timeout <seconds>]\n");
+		std::fprintf(stderr, "usage: %s.exe <product folder> <screenshot folder> [--setup <setup.exe>] [--timeout <seconds>] [--components default|all]\n", self.c_str());
 		return 2;
 	}
 
 	int Fail(const std::wstring &why)
 	{
-		std::fprintf(stderr, "e2e_walk: %s\n", Narrow(why).c_str());
+		std::fprintf(stderr, "%s: %s\n", self.c_str(), Narrow(why).c_str());
 		std::fflush(stderr);
 		return 1;
 	}
@@ -76,12 +89,41 @@ namespace
 		DWORD n = GetFullPathNameW(path.c_str(), MAX_PATH * 2, buffer, nullptr);
 		return n > 0 && n < MAX_PATH * 2 ? std::wstring(buffer, n) : path;
 	}
+
+	// Marks every entry of the components list that is not marked yet (the
+	// list keeps the mark in bit 0 of an entry's data, the lock in bit 1)
+	// and reads each back: a click the list refuses is a failure, not a
+	// product installed with fewer parts than asked for.
+	bool MarkAllComponents(HWND list, std::wstring *error)
+	{
+		const int count = ListCount(list);
+		if (count < 0)
+		{
+			*error = L"the components list does not answer";
+			return false;
+		}
+		for (int i = 0; i < count; i++)
+		{
+			if (ListItemData(list, i) & 1) continue;
+			if (!ClickListEntry(list, i) || (ListItemData(list, i) & 1) == 0)
+			{
+				*error = L"component entry " + std::to_wstring(i + 1) + L" \"" + ListText(list, i) + L"\" cannot be marked";
+				return false;
+			}
+		}
+		return true;
+	}
 }
 
 int wmain(int argc, wchar_t **argv)
 {
 	std::wstring product, shots, setup;
 	DWORD timeoutMs = 120000;
+	bool allComponents = false;
+	std::wstring invoked = argc > 0 ? argv[0] : L"";
+	invoked = invoked.substr(invoked.find_last_of(L"\\/") == std::wstring::npos ? 0 : invoked.find_last_of(L"\\/") + 1);
+	invoked = invoked.substr(0, invoked.rfind(L'.'));
+	if (!invoked.empty()) self = Narrow(invoked);
 	for (int i = 1; i < argc; i++)
 	{
 		std::wstring arg = argv[i];
@@ -92,6 +134,12 @@ int wmain(int argc, wchar_t **argv)
 			int seconds = _wtoi(argv[++i]);
 			if (seconds <= 0) return Usage();
 			timeoutMs = static_cast<DWORD>(seconds) * 1000;
+		}
+		else if (arg == L"--components" && i + 1 < argc)
+		{
+			const std::wstring choice = argv[++i];
+			if (choice != L"default" && choice != L"all") return Usage();
+			allComponents = choice == L"all";
 		}
 		else if (arg.rfind(L"--", 0) == 0)
 			return Usage();
@@ -119,6 +167,7 @@ int wmain(int argc, wchar_t **argv)
 
 	// A wizard has at most eight pages; more Next presses than that mean it
 	// is going round in circles.
+	bool marked = false;
 	for (int n = 1; n <= 16; n++)
 	{
 		std::printf("page %02d: \"%s\" next=\"%s\"%s\n", n, Narrow(view.title).c_str(), Narrow(view.next.text).c_str(),
@@ -129,6 +178,12 @@ int wmain(int argc, wchar_t **argv)
 			return Fail(L"screenshot of page " + std::to_wstring(n) + L": " + error);
 
 		if (view.Shows(L"Button", texts::kRestartLater) && !session.ChooseRestartLater(&error)) return Fail(error);
+		const Control *list = view.First(L"ListBox");
+		if (allComponents && list)
+		{
+			if (!MarkAllComponents(list->hwnd, &error)) return Fail(L"on page " + std::to_wstring(n) + L" \"" + view.title + L"\": " + error);
+			marked = true;
+		}
 
 		if (!session.PressNext()) return Fail(L"the Next button does not take a click");
 
@@ -159,9 +214,11 @@ int wmain(int argc, wchar_t **argv)
 				const std::wstring name = ShotName(n, L"message box");
 				session.Screenshot(shots + L"\\" + name + L".png", shots + L"\\" + name + L"-screen.png", &error);
 			}
-			return Fail(L"after Next on page " + std::to_wstring(n) + L": " + what);
+			return Fail(L"after Next on page " + std::to_wstring(n) + L" \"" + before.title + L"\": " + what);
 		}
 		std::printf("the installer ended with exit code %d after %d page(s)\n", static_cast<int>(code), n);
+		std::fflush(stdout);
+		if (allComponents && !marked) return Fail(L"--components all: the wizard showed no components page, so its components cannot be chosen");
 		return code == 0 ? 0 : 1;
 	}
 	return Fail(L"more than 16 pages: the wizard does not come to an end");

@@ -40,6 +40,9 @@ namespace
 	const std::vector<std::string>	 IgnoredKeys  = { "hklm\\software\\wine", "hkcu\\software\\wine", "hklm\\software\\microsoft\\windows\\currentversion\\runonce",
 							  "hkcu\\software\\microsoft\\windows\\currentversion\\runonce", "hklm\\system", "hklm\\hardware", "hkcu\\control panel" };
 
+	// The wizard walker, beside the Windows programs.
+	const char			*WalkerName = "tolvane_walk.exe";
+
 	std::string ReadText(const fs::path &path)
 	{
 		std::ifstream		 in(path, std::ios::binary);
@@ -83,20 +86,52 @@ namespace
 		return program;
 	}
 
+	// Whether a program is built for 32-bit x86 (its PE header's machine).
+	bool Is32Bit(const fs::path &program)
+	{
+		std::string	 bytes = ReadText(program);
+		size_t		 pe    = bytes.size() >= 0x40 ? size_t((unsigned char) bytes[0x3C]) | size_t((unsigned char) bytes[0x3D]) << 8 : 0;
+
+		return pe > 0 && pe + 6 <= bytes.size() && (unsigned char) bytes[pe + 4] == 0x4C && (unsigned char) bytes[pe + 5] == 0x01;
+	}
+
+	bool WineRuns32Bit()
+	{
+		std::error_code	 error;
+
+		return fs::exists("/usr/lib/wine/wine", error) || fs::exists("/usr/lib/i386-linux-gnu/wine", error);
+	}
+
+	// A path of ours as a Windows program in the prefix sees it: every
+	// prefix maps drive Z: to the root.
+	String WindowsPath(const fs::path &path)
+	{
+		std::string	 text = "Z:" + path.generic_u8string();
+
+		for (char &c : text) if (c == '/') c = '\\';
+
+		return String::FromUTF8(text);
+	}
+
 	class Runner
 	{
 		public:
 			Runner(Console &iConsole) : console(iConsole) {}
 			~Runner()	{ Clean(); }
 
-			int	 Run(const std::string &installer, const std::string &older, const std::string &reportFile, const std::string &templateFolder, int timeout);
+			// allComponents: the wizard marks every component. walker: the
+			// walker program to run in Wine.
+			int	 Run(const std::string &installer, const std::string &older, const std::string &reportFile, const std::string &templateFolder, int timeout, bool allComponents, const fs::path &walker);
 		private:
 			bool	 CannotRun(const std::string &why)	{ report.cannotRun = why; return false; }
-			void	 Find(const std::string &check, const std::string &subject, const std::string &detail) { report.findings.push_back({ check, subject, detail }); }
+			void	 Find(const std::string &check, const std::string &subject, const std::string &detail) { report.findings.push_back({ check, subject, walking ? detail + " (after walking the wizard)" : detail }); }
 
 			bool	 Unpack(const std::string &installer, const char *name, fs::path *folder, fs::path *program, std::vector<smooth::String> *arguments);
 			bool	 Prepare(const std::string &templateFolder);
-			bool	 Watched(const char *step, std::vector<String> arguments, const fs::path &folder, int *exitCode);
+			bool	 MakePrefix(const char *name);
+			void	 Pass(const std::string &installer, const std::string &older);
+			bool	 Walk(const std::string &installer, bool *installed);
+			bool	 Watched(const std::string &step, std::vector<String> arguments, const fs::path &folder, int *exitCode, bool silent = true, const fs::path &output = fs::path(), int seconds = 0);
 			bool	 Quiet(const std::vector<String> &arguments, int milliseconds, int *exitCode, const fs::path &output = fs::path());
 			void	 EndServer();
 			Snapshot Take();
@@ -104,16 +139,26 @@ namespace
 			fs::path OnDrive(const std::string &windowsPath);
 			bool	 RegistryString(const Snapshot &snapshot, const std::string &key, const char *value, std::string *text);
 
-			void	 CheckInstallation(const Tolvane::Configuration &config, const fs::path &folder, const Snapshot &snapshot, bool upgrade);
+			void	 CheckInstallation(const Tolvane::Configuration &config, const fs::path &folder, const Snapshot &snapshot, bool upgrade, bool allComponents);
 			void	 CheckLeftovers(const Snapshot &before, const Snapshot &after);
 			void	 Clean();
 
 			Console					&console;
 			TestReport				 report;
 			fs::path				 work;		// everything of the run
+			fs::path				 templatePath;
 			fs::path				 prefix;
 			long					 xvfb = -1;
 			int					 timeout = 120;
+
+			// The installer and the older one, unpacked, with their silent
+			// command lines; the walk's choice and program.
+			Tolvane::Configuration			 config;
+			fs::path				 folder, olderFolder, program, olderProgram;
+			std::vector<String>			 install, olderInstall;
+			bool					 walkAll = false;
+			fs::path				 walkerProgram;
+			bool					 walking = false;	// the second pass, through the wizard
 			std::string				 programFiles = "C:\\Program Files";
 	};
 
@@ -151,11 +196,7 @@ namespace
 
 		// The shipping build is 32-bit; Wine without its 32-bit part cannot
 		// start it at all, which is no finding about the installer.
-		std::string	 setup = ReadText(*folder / "setup.exe");
-		size_t		 pe    = setup.size() >= 0x40 ? size_t((unsigned char) setup[0x3C]) | size_t((unsigned char) setup[0x3D]) << 8 : 0;
-		bool		 x86   = pe > 0 && pe + 6 <= setup.size() && (unsigned char) setup[pe + 4] == 0x4C && (unsigned char) setup[pe + 5] == 0x01;
-
-		if (x86 && !fs::exists("/usr/lib/wine/wine", error) && !fs::exists("/usr/lib/i386-linux-gnu/wine", error))
+		if (Is32Bit(*folder / "setup.exe") && !WineRuns32Bit())
 		{
 			return CannotRun(installer + " is a 32-bit installer and this Wine runs only 64-bit programs (install wine32, or test the product built with the 64-bit programs: tolvane build --programs build/win64/bin)");
 		}
@@ -250,27 +291,9 @@ namespace
 			std::ofstream(versionFile, std::ios::binary) << version << "\n";
 		}
 
-		// Wine's own libraries are only read: linked, they cost nothing.
-		prefix = work / "prefix";
-		fs::create_directories(prefix / "drive_c" / "windows", error);
+		templatePath = from;
 
-		for (const auto &entry : fs::directory_iterator(from, error)) if (entry.path().filename() != "drive_c") fs::copy(entry.path(), prefix / entry.path().filename(), fs::copy_options::recursive | fs::copy_options::copy_symlinks, error);
-		for (const auto &entry : fs::directory_iterator(from / "drive_c", error)) if (entry.path().filename() != "windows") fs::copy(entry.path(), prefix / "drive_c" / entry.path().filename(), fs::copy_options::recursive | fs::copy_options::copy_symlinks, error);
-
-		for (const auto &entry : fs::directory_iterator(from / "drive_c" / "windows", error))
-		{
-			std::string	 name = entry.path().filename().u8string();
-			fs::path	 to   = prefix / "drive_c" / "windows" / entry.path().filename();
-			std::error_code	 failed;
-
-			if (name == "system32" || name == "winsxs") fs::copy(entry.path(), to, fs::copy_options::recursive | fs::copy_options::create_hard_links | fs::copy_options::copy_symlinks, failed);
-
-			if (failed || (name != "system32" && name != "winsxs")) fs::copy(entry.path(), to, fs::copy_options::recursive | fs::copy_options::copy_symlinks | fs::copy_options::overwrite_existing, failed);
-
-			if (failed) return CannotRun("cannot copy the Wine template: " + to.u8string() + ": " + failed.message());
-		}
-
-		SetEnvironment("WINEPREFIX", prefix.u8string());
+		if (!MakePrefix("prefix")) return false;
 
 		// A display of our own when there is none; Xvfb on a number no other
 		// server uses.
@@ -299,10 +322,49 @@ namespace
 		return true;
 	}
 
+	// A fresh prefix from the template; the one before, if any, is ended
+	// and removed first.
+	bool Runner::MakePrefix(const char *name)
+	{
+		std::error_code	 error;
+		const fs::path	&from = templatePath;
+
+		if (!prefix.empty())
+		{
+			EndServer();
+			fs::remove_all(prefix, error);
+		}
+
+		// Wine's own libraries are only read: linked, they cost nothing.
+		prefix = work / name;
+		fs::create_directories(prefix / "drive_c" / "windows", error);
+
+		for (const auto &entry : fs::directory_iterator(from, error)) if (entry.path().filename() != "drive_c") fs::copy(entry.path(), prefix / entry.path().filename(), fs::copy_options::recursive | fs::copy_options::copy_symlinks, error);
+		for (const auto &entry : fs::directory_iterator(from / "drive_c", error)) if (entry.path().filename() != "windows") fs::copy(entry.path(), prefix / "drive_c" / entry.path().filename(), fs::copy_options::recursive | fs::copy_options::copy_symlinks, error);
+
+		for (const auto &entry : fs::directory_iterator(from / "drive_c" / "windows", error))
+		{
+			std::string	 name = entry.path().filename().u8string();
+			fs::path	 to   = prefix / "drive_c" / "windows" / entry.path().filename();
+			std::error_code	 failed;
+
+			if (name == "system32" || name == "winsxs") fs::copy(entry.path(), to, fs::copy_options::recursive | fs::copy_options::create_hard_links | fs::copy_options::copy_symlinks, failed);
+
+			if (failed || (name != "system32" && name != "winsxs")) fs::copy(entry.path(), to, fs::copy_options::recursive | fs::copy_options::copy_symlinks | fs::copy_options::overwrite_existing, failed);
+
+			if (failed) return CannotRun("cannot copy the Wine template: " + to.u8string() + ": " + failed.message());
+		}
+
+		SetEnvironment("WINEPREFIX", prefix.u8string());
+
+		return true;
+	}
+
 	// Runs a program in Wine while watching the screen: a silent run shows
 	// no window, so the first visible one (larger than Wine's hidden 1x1
-	// helpers) is a finding and ends the run.
-	bool Runner::Watched(const char *step, std::vector<String> arguments, const fs::path &folder, int *exitCode)
+	// helpers) is a finding and ends the run. A run that is not silent (the
+	// walker's) is only held to its time.
+	bool Runner::Watched(const std::string &step, std::vector<String> arguments, const fs::path &folder, int *exitCode, bool silent, const fs::path &output, int seconds)
 	{
 		std::vector<String>	 command = { "wine" };
 		ProgramOptions		 options;
@@ -312,7 +374,9 @@ namespace
 
 		command.insert(command.end(), arguments.begin(), arguments.end());
 		options.workingFolder = String::FromUTF8(folder.u8string());
-		options.output	      = String::FromUTF8((work / "wine.log").u8string());
+		options.output	      = String::FromUTF8((output.empty() ? work / "wine.log" : output).u8string());
+
+		if (seconds <= 0) seconds = timeout;
 
 		if (!StartProgram(command, options, &process, &error)) return CannotRun("cannot start wine: " + error);
 
@@ -328,9 +392,9 @@ namespace
 
 			long	 lister = 0;
 
-			if (StartProgram({ "xwininfo", "-root", "-children" }, listing, &lister, &error)) WaitProgram(lister, -1, &code);
+			if (silent && StartProgram({ "xwininfo", "-root", "-children" }, listing, &lister, &error)) WaitProgram(lister, -1, &code);
 
-			std::istringstream	 lines(ReadText(list));
+			std::istringstream	 lines(silent ? ReadText(list) : std::string());
 			std::string		 line;
 
 			while (std::getline(lines, line))
@@ -350,9 +414,9 @@ namespace
 				return false;
 			}
 
-			if (Since(start) > timeout)
+			if (Since(start) > seconds)
 			{
-				Find("timeout", step, "did not end within " + std::to_string(timeout) + " s");
+				Find("timeout", step, "did not end within " + std::to_string(seconds) + " s");
 				StopProgram(process);
 				EndServer();
 
@@ -408,14 +472,15 @@ namespace
 		return data != found->second.values.end() && HiveString(data->second, text);
 	}
 
-	void Runner::CheckInstallation(const Tolvane::Configuration &config, const fs::path &folder, const Snapshot &snapshot, bool upgrade)
+	void Runner::CheckInstallation(const Tolvane::Configuration &config, const fs::path &folder, const Snapshot &snapshot, bool upgrade, bool allComponents)
 	{
 		std::string	 target	 = programFiles + "\\" + config.defaultDir.ToUTF8();
 		fs::path	 onDrive = OnDrive(target);
 
 		if (onDrive.empty()) { Find("target", target, "the installation folder was not created"); return; }
 
-		// What a fresh installation of the default choices holds.
+		// What a fresh installation of the default choices (or of every
+		// component) holds.
 		std::set<std::string>	 expected = { PathKey(Installed::ScriptEntry), PathKey(Installed::UninstallFolder), PathKey(Installed::UninstallLibraryEntry) };
 		std::set<std::string>	 marked;
 
@@ -425,7 +490,7 @@ namespace
 		{
 			const Tolvane::Component	*component = config.components.GetNth(i);
 
-			if (component->mode == Tolvane::COMPONENT_OPTIONAL) continue;
+			if (component->mode == Tolvane::COMPONENT_OPTIONAL && !allComponents) continue;
 
 			marked.insert(component->id.ToUTF8());
 
@@ -492,11 +557,15 @@ namespace
 
 		if (snapshot.keys.count(Lower(key)) == 0) { Find("registration", key, "the product is not registered"); return; }
 
-		report.registration.push_back({ "ProductCode", Tolvane::InstallRun::GetEntryName(config.appName).ToUTF8() });
-
-		for (const char *value : { "DisplayName", "DisplayVersion", "Publisher", "InstallLocation", "UninstallString", "QuietUninstallString" })
+		// The silent run's, when both passes got that far.
+		if (report.registration.empty())
 		{
-			if (RegistryString(snapshot, key, value, &text)) report.registration.push_back({ value, text });
+			report.registration.push_back({ "ProductCode", Tolvane::InstallRun::GetEntryName(config.appName).ToUTF8() });
+
+			for (const char *value : { "DisplayName", "DisplayVersion", "Publisher", "InstallLocation", "UninstallString", "QuietUninstallString" })
+			{
+				if (RegistryString(snapshot, key, value, &text)) report.registration.push_back({ value, text });
+			}
 		}
 
 		const struct { const char *value; std::string want; } values[] = {
@@ -595,23 +664,133 @@ namespace
 		prefix.clear();
 	}
 
-	int Runner::Run(const std::string &installer, const std::string &older, const std::string &reportFile, const std::string &templateFolder, int seconds)
+	// One pass on a clean prefix: the older version silently (with --from),
+	// the installer silently or through its wizard, the checks, the quiet
+	// removal and the leftovers.
+	void Runner::Pass(const std::string &installer, const std::string &older)
+	{
+		std::string	 name  = walking ? "wizard " : "";
+		Snapshot	 clean = Take();
+		int		 code  = 0;
+		bool		 installed = false;
+
+		RegistryString(clean, "HKLM\\Software\\Microsoft\\Windows\\CurrentVersion", "ProgramFilesDir", &programFiles);
+
+		if (!older.empty() && Watched(name + "install older", olderInstall, olderFolder, &code) && code != 0) Find("exit-code", older, "the older version's silent installation ended with " + std::to_string(code));
+
+		if (!report.findings.empty()) return;
+
+		if (walking)
+		{
+			if (!Walk(installer, &installed)) return;
+		}
+		else if (Watched("install", install, folder, &code))
+		{
+			if (code != 0 && code != 3010) Find("exit-code", installer, "the silent installation ended with " + std::to_string(code));
+
+			installed = true;
+		}
+
+		if (!installed) return;
+
+		Snapshot	 after = Take();
+
+		CheckInstallation(config, folder, after, !older.empty(), walking && walkAll);
+
+		// Removal as the list of installed programs does it.
+		std::string	 key = std::string("HKLM\\") + Installed::UninstallKey + "\\" + Tolvane::InstallRun::GetEntryName(config.appName).ToUTF8();
+		std::string	 quiet, rest;
+
+		if (!RegistryString(after, key, "QuietUninstallString", &quiet) || quiet.empty()) return;
+
+		std::string		 uninstaller = CommandProgram(quiet, &rest);
+		std::vector<String>	 command = { String::FromUTF8(uninstaller) };
+		std::istringstream	 words(rest);
+		std::string		 word;
+
+		while (words >> word) command.push_back(String::FromUTF8(word));
+
+		if (!Watched(name + "uninstall", command, fs::path(), &code)) return;
+
+		if (code != 0) Find("exit-code", quiet, "the quiet removal ended with " + std::to_string(code));
+
+		// The uninstaller returns once its temporary copy has started the
+		// removal: the server ends when the copy (and every other program)
+		// has.
+		Quiet({ "wineserver", "-w" }, timeout * 1000, &code);
+
+		CheckLeftovers(clean, Take());
+	}
+
+	// The walker presses Next through the wizard (marking every component
+	// first with --components all). It knows the page it is stuck on and
+	// says so in its last lines; those become the finding. true when the
+	// installer ended by itself after its last page (*installed: with an
+	// exit code of success).
+	bool Runner::Walk(const std::string &installer, bool *installed)
+	{
+		fs::path		 log  = work / "walk.log";
+		std::string		 self = walkerProgram.stem().u8string() + ": ";
+		std::vector<String>	 command = { String::FromUTF8(walkerProgram.u8string()), WindowsPath(folder), WindowsPath(work / "pages"), "--setup", WindowsPath(program),
+						     "--timeout", String::FromUTF8(std::to_string(timeout)), "--components", walkAll ? "all" : "default" };
+		int			 code = 0;
+
+		fs::remove(log);
+
+		// The walker waits up to the timeout for each page, the installation
+		// run included: given twice that and the walker's own start, it
+		// reports the page it is stuck on before it is stopped.
+		if (!Watched("wizard", command, folder, &code, false, log, 2 * timeout + 30)) return false;
+
+		std::string	 text	= ReadText(log);
+		size_t		 failed = text.find(self);
+		size_t		 ended	= text.find("the installer ended with exit code ");
+		int		 exit	= ended == std::string::npos ? -1 : atoi(text.c_str() + ended + 35);
+
+		if (code == 0 || (failed == std::string::npos && (exit == 0 || exit == 3010)))
+		{
+			*installed = true;
+
+			return true;
+		}
+
+		if (failed == std::string::npos && exit >= 0) { Find("exit-code", installer, "the installation through the wizard ended with " + std::to_string(exit)); *installed = true; return true; }
+
+		// The walker's message, its page's controls one after another.
+		std::string	 message = failed == std::string::npos ? "the walker ended with " + std::to_string(code) + ": " + text : text.substr(failed + self.size());
+		std::string	 folded;
+
+		for (size_t i = 0; i < message.size(); i++)
+		{
+			if (message[i] != '\n' && message[i] != '\r') { folded += message[i]; continue; }
+
+			while (i + 1 < message.size() && (message[i + 1] == ' ' || message[i + 1] == '\n' || message[i + 1] == '\r')) i++;
+
+			if (i + 1 < message.size()) folded += folded.empty() || folded.back() == ':' ? " " : "; ";
+		}
+
+		Find("wizard", installer, folded);
+
+		return false;
+	}
+
+	int Runner::Run(const std::string &installer, const std::string &older, const std::string &reportFile, const std::string &templateFolder, int seconds, bool allComponents, const fs::path &walker)
 	{
 		std::error_code	 error;
 		auto		 start = std::chrono::steady_clock::now();
 
 		timeout		 = seconds;
+		walkAll		 = allComponents;
+		walkerProgram	 = walker;
 		report.installer = installer;
 		work		 = fs::u8path(templateFolder + ".runs") / std::to_string(System::System::GetProcessID());
 
 		fs::remove_all(work, error);
 		fs::create_directories(work, error);
 
-		fs::path		 folder, olderFolder, program, olderProgram;
-		std::vector<String>	 install, olderInstall;
-		Tolvane::Configuration	 config;
-
 		bool	 ok = Unpack(installer, "installer", &folder, &program, &install) && (older.empty() || Unpack(older, "older", &olderFolder, &olderProgram, &olderInstall));
+
+		if (ok && Is32Bit(walker) && !WineRuns32Bit()) ok = CannotRun(walker.u8string() + " is a 32-bit program and this Wine runs only 64-bit programs (install wine32, or name the 64-bit programs' folder with --programs)");
 
 		if (ok)
 		{
@@ -625,49 +804,21 @@ namespace
 		if (ok)
 		{
 			report.steps.push_back({ "prefix", Since(start) });
+			Pass(installer, older);
+		}
 
-			Snapshot	 clean = Take();
-			int		 code  = 0;
-			std::string	 text;
+		// The wizard in a prefix of its own, so that neither pass sees what
+		// the other left. A product with findings already is not walked: a
+		// fault of the silent run is the wizard's as well, and each stays
+		// one finding.
+		auto	 made = std::chrono::steady_clock::now();
 
-			RegistryString(clean, "HKLM\\Software\\Microsoft\\Windows\\CurrentVersion", "ProgramFilesDir", &programFiles);
-
-			if (!older.empty() && Watched("install older", olderInstall, olderFolder, &code) && code != 0) Find("exit-code", older, "the older version's silent installation ended with " + std::to_string(code));
-
-			if (report.findings.empty() && Watched("install", install, folder, &code))
-			{
-				if (code != 0 && code != 3010) Find("exit-code", installer, "the silent installation ended with " + std::to_string(code));
-
-				Snapshot	 installed = Take();
-
-				CheckInstallation(config, folder, installed, !older.empty());
-
-				// Removal as the list of installed programs does it.
-				std::string	 key = std::string("HKLM\\") + Installed::UninstallKey + "\\" + Tolvane::InstallRun::GetEntryName(config.appName).ToUTF8();
-				std::string	 quiet, rest;
-
-				if (RegistryString(installed, key, "QuietUninstallString", &quiet) && !quiet.empty())
-				{
-					std::string		 uninstaller = CommandProgram(quiet, &rest);
-					std::vector<String>	 command = { String::FromUTF8(uninstaller) };
-					std::istringstream	 words(rest);
-					std::string		 word;
-
-					while (words >> word) command.push_back(String::FromUTF8(word));
-
-					if (Watched("uninstall", command, fs::path(), &code))
-					{
-						if (code != 0) Find("exit-code", quiet, "the quiet removal ended with " + std::to_string(code));
-
-						// The uninstaller returns once its temporary copy has
-						// started the removal: the server ends when the copy
-						// (and every other program) has.
-						Quiet({ "wineserver", "-w" }, timeout * 1000, &code);
-
-						CheckLeftovers(clean, Take());
-					}
-				}
-			}
+		if (ok && report.cannotRun.empty() && report.findings.empty() && MakePrefix("walk"))
+		{
+			report.steps.push_back({ "wizard prefix", Since(made) });
+			walking = true;
+			Pass(installer, older);
+			walking = false;
 		}
 
 		report.steps.push_back({ "total", Since(start) });
@@ -692,13 +843,14 @@ namespace
 
 int Tolvane::Tool::RunTest(const std::vector<String> &arguments, Console &console)
 {
-	std::string	 installer, older, reportFile, templateFolder;
+	std::string	 installer, older, reportFile, templateFolder, programs;
 	int		 timeout = 120;
+	bool		 allComponents = false;
 
 	for (size_t i = 0; i < arguments.size(); i++)
 	{
 		const String	&argument = arguments[i];
-		bool		 valued	  = argument == "--from" || argument == "--report" || argument == "--template" || argument == "--components" || argument == "--timeout";
+		bool		 valued	  = argument == "--from" || argument == "--report" || argument == "--template" || argument == "--components" || argument == "--timeout" || argument == "--programs";
 
 		if (valued && i + 1 >= arguments.size()) return UsageError(console, "test: " + argument.ToUTF8() + " needs a value");
 
@@ -706,11 +858,14 @@ int Tolvane::Tool::RunTest(const std::vector<String> &arguments, Console &consol
 		else if (argument == "--report")	reportFile     = arguments[++i].ToUTF8();
 		else if (argument == "--template")	templateFolder = arguments[++i].ToUTF8();
 		else if (argument == "--timeout")	timeout	       = atoi(arguments[++i].ToUTF8().c_str());
+		else if (argument == "--programs")	programs       = arguments[++i].ToUTF8();
 		else if (argument == "--components")
 		{
-			// The silent run installs the default choices; other choices
-			// need the wizard, which this test does not walk.
-			if (arguments[++i] != "default") return UsageError(console, "test: --components " + arguments[i].ToUTF8() + ": only the default choices are tested (the silent run's)");
+			// The silent run installs the default choices; the wizard makes
+			// the others.
+			if (arguments[++i] != "default" && arguments[i] != "all") return UsageError(console, "test: --components " + arguments[i].ToUTF8() + ": default or all");
+
+			allComponents = arguments[i] == "all";
 		}
 		else if (argument.StartsWith("-"))	return UsageError(console, "test: unknown option " + argument.ToUTF8());
 		else if (installer.empty())		installer = argument.ToUTF8();
@@ -732,7 +887,18 @@ int Tolvane::Tool::RunTest(const std::vector<String> &arguments, Console &consol
 
 	std::error_code	 error;
 
+	// The walker ships beside the Windows programs; without --programs it
+	// is looked for beside this tool.
+	fs::path	 walker = (programs.empty() ? fs::read_symlink("/proc/self/exe", error).parent_path() : fs::absolute(fs::u8path(programs), error)) / WalkerName;
+
+	if (!fs::is_regular_file(walker, error))
+	{
+		console.err("tolvane: test: no wizard walker " + walker.u8string() + ": name the folder of the Windows programs (built with them) with --programs\n");
+
+		return ExitUsage;
+	}
+
 	fs::create_directories(fs::u8path(templateFolder).parent_path(), error);
 
-	return Runner(console).Run(installer, older, reportFile, fs::absolute(fs::u8path(templateFolder), error).u8string(), timeout);
+	return Runner(console).Run(installer, older, reportFile, fs::absolute(fs::u8path(templateFolder), error).u8string(), timeout, allComponents, walker);
 }

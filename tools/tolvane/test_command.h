@@ -22,8 +22,15 @@
 //      and starting in an existing folder;
 //   5. the registered QuietUninstallString runs (watched the same way); then
 //      every file, folder, link and registry key that is there and was not
-//      before is a leftover.
-// The wizard is not walked: the silent run installs the default choices.
+//      before is a leftover;
+//   6. when that found nothing, the same again in a second prefix from the
+//      template, the installer's wizard walked instead of /S: the walker
+//      (tolvane_walk.exe, built with the Windows programs) presses Next
+//      through every page with the default choices, or marks every
+//      component first with --components all. A walk that stops (a page
+//      that does not change, a message box, no wizard, the timeout) is one
+//      finding naming the page's title and what it shows; the checks of 4
+//      and 5 then follow, for the components the walk chose.
 #pragma once
 
 #include "tool.h"
@@ -36,12 +43,16 @@ namespace Tolvane
 {
 	namespace Tool
 	{
-		// `test INSTALLER [--from OLDER] [--components default] [--report FILE]
-		// [--template FOLDER] [--timeout SECONDS]`: INSTALLER is a bundle or a
-		// built folder. Prints the summary; writes the JSON report to FILE.
+		// `test INSTALLER [--from OLDER] [--components default|all] [--report
+		// FILE] [--programs FOLDER] [--template FOLDER] [--timeout SECONDS]`:
+		// INSTALLER is a bundle or a built folder; FOLDER of --programs holds
+		// the walker (default: this tool's own folder), whose absence is a
+		// wrong command line. --timeout bounds each program run and each
+		// page of the walk. Prints the summary; writes the JSON report to
+		// FILE.
 		// ExitOK without findings, ExitFailure with findings, ExitUsage for a
 		// wrong command line and when the test cannot run (no Wine, no Xvfb,
-		// a 32-bit installer where Wine runs only 64-bit programs, an
+		// a 32-bit installer or walker where Wine runs only 64-bit programs, an
 		// unreadable installer): one line saying why and what to install.
 		// The template defaults to $XDG_CACHE_HOME/tolvane/wine-template (or
 		// ~/.cache/...); one this tool made (Wine's version in FOLDER.version)

@@ -1,15 +1,16 @@
 #!/usr/bin/env bash
 # `tolvane test` and `tolvane manifest` on the sample product, built with the
 # win64 programs (the shipping 32-bit ones cannot run in this Wine): the
-# sample passes; held-back broken products, each made from the sample with
-# one fault, fail with that fault named; the manifest validates against the
+# sample passes, silently and walked through its wizard (with the default
+# choices and with every component); held-back broken products, each made
+# from the sample with one fault, fail with that fault named; the manifest validates against the
 # package manager's schemas and its values are those the installation
 # registered.
 #
 #   test_command_test.sh TOLVANE PROGRAMS EXAMPLES TEMPLATE SCHEMAS
 #
-# TOLVANE: the linux tool; PROGRAMS: the win64 build's bin folder (skipped,
-# exit 77, when it holds no setup.exe); TEMPLATE: the Wine template folder;
+# TOLVANE: the linux tool; PROGRAMS: the win64 build's bin folder, with the
+# wizard walker (skipped, exit 77, when it holds no setup.exe); TEMPLATE: the Wine template folder;
 # SCHEMAS: the schemas' folder (that part is skipped when it is missing).
 set -uo pipefail
 tolvane=$1 programs=$2 examples=$3 template=$4 schemas=$5
@@ -19,7 +20,7 @@ trap 'rm -rf "$work"' EXIT
 failures=0
 fail() { echo "FAILED: $*"; failures=$((failures + 1)); }
 
-[ -f "$programs/setup.exe" ] && [ -f "$programs/pebble.exe" ] && [ -f "$programs/tolvane_setup_fixture.exe" ] || { echo "SKIP: no win64 programs in $programs"; exit 77; }
+[ -f "$programs/setup.exe" ] && [ -f "$programs/pebble.exe" ] && [ -f "$programs/tolvane_setup_fixture.exe" ] && [ -f "$programs/tolvane_walk.exe" ] || { echo "SKIP: no win64 programs in $programs"; exit 77; }
 command -v wine >/dev/null || { echo "SKIP: no wine"; exit 77; }
 
 # stage NAME: the sample as a publisher keeps it, in $work/NAME.
@@ -34,7 +35,7 @@ build() { "$tolvane" build "$work/$1" -o "$work/$1-out" --programs "$programs" -
 expect() {
   local name=$1 code=$2 check=$3; shift 3
   local start=$SECONDS
-  "$tolvane" test "$@" --template "$template" --report "$work/$name.json" >"$work/$name.log" 2>&1
+  "$tolvane" test "$@" --programs "$programs" --template "$template" --report "$work/$name.json" >"$work/$name.log" 2>&1
   local got=$?
   cat "$work/$name.log"
   echo "$name: $((SECONDS - start)) s"
@@ -49,9 +50,16 @@ PY
   fi
 }
 
-# The sample passes.
+# walked NAME: the wizard was walked to its end (its step timed).
+walked() { grep -q '"name": "wizard"' "$work/$1.json" || fail "$1: the wizard was not walked"; }
+
+# The sample passes, silently and walked; with every component marked, the
+# plug-ins (an optional component) are installed and checked too.
 stage sample && build sample
 expect sample 0 "" "$work/sample-out.exe"
+walked sample
+expect sample-all 0 "" "$work/sample-out" --components all
+walked sample-all
 
 # Its manifest validates, and says what the installation registered.
 "$tolvane" manifest "$work/sample-out.exe" --id ExampleWorks.PebbleNotes --url https://example.com/pebble-notes.exe -o "$work/m" >/dev/null || fail "manifest"
@@ -118,6 +126,14 @@ printf '%s\r\n' '@echo off' 'start /wait "" setup_real.exe %*' 'set code=%errorl
   'exit /b %code%' >"$work/version/setup_fixture.cmd"
 expect version 1 registration "$work/version"
 grep -q "DisplayVersion: is '2.5.1', the script says '2.5'" "$work/version.log" || fail "version: the version's finding not named"
+
+# A wizard that stops: with every component marked, the run cannot open
+# the optional component's archive, which is gone, and asks what to do.
+# The silent run does not install that component and passes.
+cp -R "$work/sample-out" "$work/noplugins"
+rm "$work/noplugins/pebble-plugins.zbk"
+expect no-plugins 1 wizard "$work/noplugins" --components all --timeout 30
+grep -q 'wizard: .*"Ready to install": a message box is open: "Setup": .*pebble-plugins.zbk' "$work/no-plugins.log" || fail "no-plugins: the page and the box not named"
 
 # Cannot run: a 32-bit installer where Wine has no 32-bit part.
 if [ ! -e /usr/lib/wine/wine ] && [ -f "$programs/../../win32/bin/setup.exe" ]; then

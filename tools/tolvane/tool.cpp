@@ -43,13 +43,16 @@ namespace
 		  "      when a server is named. SIGNING is --cert FILE --key FILE\n"
 		  "      [--password-file FILE] [--timestamp URL].\n",
 		  &RunSign },
-		{ "test", "INSTALLER [--from OLDER] [--report FILE.json] [--template FOLDER] [--timeout SECONDS]",
+		{ "test", "INSTALLER [--from OLDER] [--components default|all] [--report FILE.json] [--programs FOLDER] [--template FOLDER] [--timeout SECONDS]",
 		  "      Installs INSTALLER (a bundle or a built folder) silently in a throw-away\n"
 		  "      Wine prefix, with --from over OLDER, checks the installed files, links\n"
 		  "      and registration, removes it with its quiet uninstall string and\n"
-		  "      lists what was left. Prints one line per finding, writes the JSON\n"
-		  "      report to FILE. Exit 0 without findings, 1 with findings, 2 when\n"
-		  "      it cannot run (no Wine; a 32-bit installer without wine32).\n",
+		  "      lists what was left; then does the same walking its wizard with\n"
+		  "      FOLDER's tolvane_walk.exe (default: beside tolvane), pressing Next\n"
+		  "      with the default choices or every component marked (all). Prints\n"
+		  "      one line per finding, writes the JSON report to FILE. Exit 0\n"
+		  "      without findings, 1 with findings, 2 when it cannot run (no Wine;\n"
+		  "      no walker; a 32-bit installer without wine32).\n",
 		  &RunTest },
 		{ "manifest", "INSTALLER --id PUBLISHER.PRODUCT --url URL [-o FOLDER] [--license TEXT] [--description TEXT]",
 		  "      Writes the Windows package manager's manifest (schema 1.10.0: the\n"
