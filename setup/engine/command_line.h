@@ -7,6 +7,8 @@
 //                 elsewhere a folder with spaces is quoted: /D="C:\My Apps\X"
 //   /LOG=FILE     a UTF-8 log of every step, path and failure
 //   /ALLOWDOWNGRADE  install over a newer registered version (setup.exe only)
+//   /CLOSEAPPS    with /S: ask the programs that hold files of the run to
+//                 close, before replacing what is still held at restart
 //   /?            what the options are
 //
 // Option names are not case-sensitive. A value may be quoted as a whole
@@ -25,6 +27,7 @@ namespace Tolvane
 	const smooth::Int EXIT_OTHER_PRODUCT	= 4;	// the target folder holds another product's installation (setup.exe)
 	const smooth::Int EXIT_DOWNGRADE	= 5;	// a newer version is installed (setup.exe, without /ALLOWDOWNGRADE)
 	const smooth::Int EXIT_ELSEWHERE	= 6;	// the product is installed in another folder (setup.exe)
+	const smooth::Int EXIT_RESTART		= 3010;	// done, but files in use are replaced or removed when the system restarts
 
 	struct Options
 	{
@@ -32,6 +35,7 @@ namespace Tolvane
 		bool		 help	   = false;
 		bool		 hasTarget = false;
 		bool		 allowDowngrade = false;
+		bool		 closeApps = false;
 		smooth::String	 target;
 		smooth::String	 logFile;
 		// Why the command line was refused; empty when it was not.

@@ -9,6 +9,7 @@
 
 #include <functional>
 #include <string>
+#include <vector>
 
 #include "registry_backup.h"
 #include "uninstall_script.h"
@@ -42,6 +43,14 @@ namespace Tolvane
 		smooth::String		 displayIcon;
 		smooth::String		 installDate;		// YYYYMMDD
 		smooth::UnsignedInt	 estimatedSize = 0;	// kilobytes
+	};
+
+	// A file that a running program holds.
+	struct FileInUse
+	{
+		smooth::String		 path;
+		smooth::String		 program;	// the program's own name; empty when unknown
+		smooth::UnsignedInt	 processId = 0;	// 0 when unknown
 	};
 
 	class SystemInterface
@@ -80,6 +89,24 @@ namespace Tolvane
 			// Makes the entry name exactly what snapshot holds (removed when
 			// the snapshot does not exist); false when it cannot.
 			virtual bool		 RestoreUninstallEntry(const smooth::String &key, const RegistrySnapshot &snapshot) = 0;
+
+			// Which of paths a running program holds so that a run could not
+			// replace or remove them now, each with the program when the
+			// system can tell. A file that does not exist is never in use.
+			// The default knows of no program.
+			virtual std::vector<FileInUse> FindFilesInUse(const std::vector<smooth::String> &paths) { (void) paths; return {}; }
+
+			// Asks the programs of uses to close and waits up to waitMs
+			// milliseconds for their files to be free. Returns the uses that
+			// are still in use then. The default closes nothing.
+			virtual std::vector<FileInUse> ClosePrograms(const std::vector<FileInUse> &uses, smooth::Int waitMs) { (void) waitMs; return uses; }
+
+			// Has the system, when it next starts, put source in the place
+			// of destination (replacing it), or delete path. false when the
+			// request could not be recorded (the default: no restart to
+			// wait for).
+			virtual bool		 ReplaceAtRestart(const smooth::String &source, const smooth::String &destination) { (void) source; (void) destination; return false; }
+			virtual bool		 DeleteAtRestart(const smooth::String &path) { (void) path; return false; }
 	};
 
 	// The running system's implementation (Windows builds only).
