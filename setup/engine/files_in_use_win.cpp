@@ -142,7 +142,9 @@ namespace
 
 		if (processes == INVALID_HANDLE_VALUE) return programs;
 
-		PROCESSENTRY32W	 process = { sizeof(process) };
+		PROCESSENTRY32W	 process = {};
+
+	process.dwSize = sizeof(process);
 
 		for (BOOL more = Process32FirstW(processes, &process); more; more = Process32NextW(processes, &process))
 		{
@@ -152,7 +154,9 @@ namespace
 
 			if (modules == INVALID_HANDLE_VALUE) continue;
 
-			MODULEENTRY32W	 module = { sizeof(module) };
+			MODULEENTRY32W	 module = {};
+
+			module.dwSize = sizeof(module);
 
 			for (BOOL next = Module32FirstW(modules, &module); next; next = Module32NextW(modules, &module))
 			{

@@ -1,6 +1,7 @@
 #include "wizard.h"
 
 #include "command_line.h"
+#include "files_in_use.h"
 #include "startup.h"
 
 #include "layer_components.h"
@@ -250,8 +251,33 @@ namespace
 		return Tolvane::ReadRegistered(entry);
 	}
 
+	// Files in use before a silent run: every program and file goes to
+	// the log; with /CLOSEAPPS the programs are asked to close first. What
+	// is still held is replaced or removed at restart.
+	std::set<std::wstring> SilentFilesInUse(const Tolvane::Configuration &configuration, const Tolvane::InstallChoices &choices, const Tolvane::Options &options, Tolvane::InstallLog &log)
+	{
+		Tolvane::SystemInterface	&system = Tolvane::GetSystem();
+		std::vector<Tolvane::FileInUse>	 uses	= system.FindFilesInUse(Tolvane::FilesTheRunChanges(configuration, choices));
+
+		for (const Tolvane::FileInUse &use : uses) log.Write(String("in use ").Append(use.path).Append(" by ").Append(use.program != 0 ? use.program : String("an unknown program")));
+
+		if (!uses.empty() && options.closeApps)
+		{
+			log.Write("asking the programs to close");
+
+			uses = system.ClosePrograms(uses, Tolvane::CLOSE_PROGRAMS_WAIT);
+
+			if (uses.empty()) log.Write("the programs have closed");
+		}
+
+		for (const Tolvane::FileInUse &use : uses) log.Write(String("replaced at restart: ").Append(use.path));
+
+		return Tolvane::InUseKeys(uses);
+	}
+
 	// The installation with the pages' defaults and no window at all: a
-	// run with failures is taken back, and ends with EXIT_FAILED.
+	// run with failures is taken back, and ends with EXIT_FAILED; one that
+	// left files in use for the restart ends with EXIT_RESTART.
 	Int InstallSilently(const Tolvane::Options &options, Tolvane::InstallLog &log)
 	{
 		XML::Document	 script;
@@ -308,13 +334,16 @@ namespace
 
 		run.log		     = &log;
 		run.onChange	     = Tolvane::KillHookFromEnvironment();
+		run.replaceAtRestart = SilentFilesInUse(configuration, choices, options, log);
 		run.Run();
 
 		if (run.GetFailures().empty())
 		{
-			log.Write("done");
+			bool	 restart = !run.GetRestartWork().empty();
 
-			return Tolvane::EXIT_OK;
+			log.Write(restart ? String("done; ").Append(String::FromInt(Int64(run.GetRestartWork().size()))).Append(" files in use are replaced or removed when the computer restarts") : String("done"));
+
+			return Tolvane::SilentExitCode(false, restart);
 		}
 
 		/* Nobody is there to decide: a broken installation is worse than

@@ -1,0 +1,193 @@
+// Files that running programs hold during an upgrade, under Wine: the
+// installed program running (its own .exe) and a program that keeps a data
+// file open without sharing. A silent run leaves both for the restart
+// (exit code 3010, the replacements in the registry list the system works
+// through when it starts, done by Wine's restart); /CLOSEAPPS closes the
+// program with a window and installs at once.
+#include "machine.h"
+
+#include <gtest/gtest.h>
+
+#include <shlobj.h>
+
+#include <algorithm>
+
+using namespace e2e;
+
+namespace
+{
+	const wchar_t *const kSessionManager = L"System\\CurrentControlSet\\Control\\Session Manager";
+
+	// The pending operations of the next start, as "source > destination"
+	// lines (destination empty for a deletion), lower case, without the
+	// "\??\" prefixes and the "!" of a replacement.
+	std::vector<std::wstring> PendingOperations()
+	{
+		std::vector<std::wstring> lines;
+		HKEY key;
+		if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, kSessionManager, 0, KEY_QUERY_VALUE, &key) != ERROR_SUCCESS) return lines;
+		DWORD type = 0, size = 0;
+		std::vector<wchar_t> data;
+		if (RegQueryValueExW(key, L"PendingFileRenameOperations", nullptr, &type, nullptr, &size) == ERROR_SUCCESS && type == REG_MULTI_SZ)
+		{
+			data.resize(size / sizeof(wchar_t) + 2, 0);
+			RegQueryValueExW(key, L"PendingFileRenameOperations", nullptr, &type, reinterpret_cast<BYTE *>(data.data()), &size);
+		}
+		RegCloseKey(key);
+		std::vector<std::wstring> names;
+		for (size_t at = 0; at + 1 < data.size();)
+		{
+			std::wstring name(data.data() + at);
+			at += name.size() + 1;
+			if (name.empty() && names.size() % 2 == 0) break;
+			if (!name.empty() && name[0] == L'!') name.erase(0, 1);
+			if (name.rfind(L"\\??\\", 0) == 0) name.erase(0, 4);
+			names.push_back(Lower(name));
+		}
+		for (size_t i = 0; i + 1 < names.size(); i += 2) lines.push_back(names[i] + L" > " + names[i + 1]);
+		return lines;
+	}
+
+	bool Has(const std::vector<std::wstring> &lines, const std::wstring &line)
+	{
+		return std::find(lines.begin(), lines.end(), Lower(line)) != lines.end();
+	}
+
+	std::string Joined(const std::vector<std::wstring> &lines)
+	{
+		std::string text;
+		for (const std::wstring &line : lines) text += "\n  " + Narrow(line);
+		return text;
+	}
+
+	class InUseE2E : public RegisteredInstall
+	{
+	protected:
+		InUseE2E() : RegisteredInstall("Pebble InUse") {}
+
+		std::string program;  // the fixture program's bytes, installed as app.exe
+		Process running, holder;
+
+		void SetUp() override
+		{
+			ASSERT_NO_FATAL_FAILURE(RegisteredInstall::SetUp());
+			ASSERT_TRUE(ReadFile(ModuleFolder() + L"\\e2e_fixture.exe", &program)) << "e2e_fixture.exe is not next to the test program";
+			target = SpecialFolder(CSIDL_PROGRAM_FILES) + L"\\" + Widen(app);
+		}
+
+		void TearDown() override
+		{
+			running.Kill();
+			holder.Kill();
+			RegisteredInstall::TearDown();
+		}
+
+		// Version 1 or 2 of a product whose app.exe is the fixture program
+		// (version 2 with one byte more) beside a data file and a readme.
+		Product Version(int version) const
+		{
+			std::string uninstaller;
+			EXPECT_TRUE(ReadFile(ModuleFolder() + L"\\uninstall.exe", &uninstaller));
+			Product p;
+			p.group = app;
+			Component core{"core", ".", true, true, {}};
+			core.entries = {{"app.exe", version == 1 ? program : program + "2"},
+			                {"data.bin", version == 1 ? "data 1" : "data 2"},
+			                {"readme.txt", version == 1 ? "one" : "two"},
+			                {"uninstall/uninstall.exe", uninstaller}};
+			core.library = true;
+			p.components = {core};
+			return p;
+		}
+
+		// Version 1 installed, then its program started from the target and,
+		// with hold, a second program holding its data file.
+		void InstallAndHold(bool hold)
+		{
+			const Product v1 = Version(1);
+			ASSERT_NO_FATAL_FAILURE(Stage(&v1, "1.0"));
+			ASSERT_TRUE(InstallSilently(L"/S /D=" + target, 0));
+			ASSERT_TRUE(running.Start(target + L"\\app.exe", L"\"Pebble Running\" 0", target));
+			ASSERT_TRUE(WaitForWindowTitled(running.Id(), L"Pebble Running", kWindowTimeout, running.Handle()));
+			if (hold)
+			{
+				ASSERT_TRUE(holder.Start(ModuleFolder() + L"\\e2e_fixture.exe", L"\"Pebble Holder\" 0 \"" + target + L"\\data.bin\"", target));
+				ASSERT_TRUE(WaitForWindowTitled(holder.Id(), L"Pebble Holder", kWindowTimeout, holder.Handle()));
+			}
+			const Product v2 = Version(2);
+			ASSERT_NO_FATAL_FAILURE(Stage(&v2, "2.0"));
+		}
+
+		void CloseApps(bool hold)
+		{
+			ASSERT_NO_FATAL_FAILURE(InstallAndHold(hold));
+			const std::wstring log = stage->Path() + L"\\setup.log";
+			ASSERT_TRUE(InstallSilently(L"/S /CLOSEAPPS /LOG=\"" + log + L"\" /D=" + target, hold ? 3010 : 0));
+
+			EXPECT_TRUE(running.WaitForExit(kExitTimeout)) << "the installed program still runs";
+			std::string bytes;
+			EXPECT_TRUE(ReadFile(target + L"\\app.exe", &bytes) && bytes == program + "2");
+			EXPECT_FALSE(FileExists(target + L"\\app.exe.new"));
+			EXPECT_TRUE(ReadFile(target + (hold ? L"\\data.bin.new" : L"\\data.bin"), &bytes) && bytes == "data 2");
+			const std::vector<std::string> lines = Lines(log);
+			EXPECT_EQ(HasLineStarting(lines, "the programs have closed"), !hold) << JoinLines(lines);
+			EXPECT_FALSE(FolderExists(target + L"\\uninstall\\run")) << "the run's backup stayed";
+		}
+	};
+}
+
+// Silent: both files stay as they are until the restart, the new versions
+// wait beside them, the log names the program and the files, exit code
+// 3010; after Wine's restart the new files are in place and nothing is
+// left beside them.
+TEST_F(InUseE2E, SilentRunLeavesHeldFilesForTheRestart)
+{
+	ASSERT_NO_FATAL_FAILURE(InstallAndHold(true));
+	const std::wstring log = stage->Path() + L"\\setup.log";
+	ASSERT_TRUE(InstallSilently(L"/S /LOG=\"" + log + L"\" /D=" + target, 3010));
+
+	std::string bytes;
+	EXPECT_TRUE(ReadFile(target + L"\\app.exe", &bytes) && bytes == program) << "the running program was overwritten";
+	EXPECT_TRUE(ReadFile(target + L"\\app.exe.new", &bytes) && bytes == program + "2");
+	EXPECT_TRUE(ReadFile(target + L"\\data.bin.new", &bytes) && bytes == "data 2");
+	EXPECT_TRUE(ReadFile(target + L"\\readme.txt", &bytes) && bytes == "two") << "a file nobody holds is replaced at once";
+	EXPECT_EQ(Value(key, L"DisplayVersion"), "sz 2.0");
+
+	const std::vector<std::string> lines = Lines(log);
+	EXPECT_TRUE(HasLineStarting(lines, "in use " + Narrow(target) + "\\app.exe by Pebble Running")) << JoinLines(lines);
+	EXPECT_TRUE(HasLineStarting(lines, "in use " + Narrow(target) + "\\data.bin by ")) << JoinLines(lines);
+	EXPECT_TRUE(HasLineStarting(lines, "replaced at restart " + Narrow(target) + "\\app.exe by ")) << JoinLines(lines);
+
+	const std::vector<std::wstring> pending = PendingOperations();
+	EXPECT_TRUE(Has(pending, target + L"\\app.exe.new > " + target + L"\\app.exe")) << Joined(pending);
+	EXPECT_TRUE(Has(pending, target + L"\\data.bin.new > " + target + L"\\data.bin")) << Joined(pending);
+
+	running.Kill();
+	holder.Kill();
+	running.WaitForExit(kExitTimeout);
+	holder.WaitForExit(kExitTimeout);
+
+	Process restart;
+	DWORD code = 1;
+	ASSERT_TRUE(restart.Start(L"C:\\windows\\system32\\wineboot.exe", L"-r", L"C:\\"));
+	ASSERT_TRUE(restart.WaitForExit(kRunTimeout, &code));
+	EXPECT_TRUE(ReadFile(target + L"\\app.exe", &bytes) && bytes == program + "2") << "not replaced at the restart";
+	EXPECT_TRUE(ReadFile(target + L"\\data.bin", &bytes) && bytes == "data 2") << "not replaced at the restart";
+	EXPECT_FALSE(FileExists(target + L"\\app.exe.new"));
+	EXPECT_FALSE(FileExists(target + L"\\data.bin.new"));
+	EXPECT_TRUE(PendingOperations().empty()) << Joined(PendingOperations());
+}
+
+// /CLOSEAPPS: the installed program is asked to close through its window;
+// it does, and the run installs everything at once. A file held by a
+// program that cannot be named (Wine's Restart Manager names none) is left
+// for the restart.
+TEST_F(InUseE2E, CloseAppsClosesTheProgramAndInstallsAtOnce)
+{
+	ASSERT_NO_FATAL_FAILURE(CloseApps(false));
+}
+
+TEST_F(InUseE2E, CloseAppsLeavesAFileHeldByAnUnnamedProgramForTheRestart)
+{
+	ASSERT_NO_FATAL_FAILURE(CloseApps(true));
+}
