@@ -48,6 +48,7 @@ Int Tolvane::Wizard::InstallThread(Threads::Thread *thread)
 
 	installRun->log		     = installLog;
 	installRun->onChange	     = KillHookFromEnvironment();
+	installRun->replaceAtRestart = replaceAtRestart;
 	installRun->Run();
 
 	installFailures = installRun->GetFailures();

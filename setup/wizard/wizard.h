@@ -13,6 +13,8 @@
 #include "wizard_model.h"
 
 #include <memory>
+#include <set>
+#include <string>
 #include <vector>
 
 namespace Tolvane
@@ -130,6 +132,12 @@ namespace Tolvane
 			// not be installed into is refused with a message. False keeps the
 			// wizard on the page.
 			bool			 TargetAccepted();
+			// Before Next starts the run: the files it would replace or remove
+			// that running programs hold are asked about (Retry looks again)
+			// until none is left, or Ignore has them replaced at restart
+			// (replaceAtRestart); false when the user cancels, which keeps the
+			// wizard on the page with nothing changed.
+			bool			 FilesInUseSettled();
 
 			// Body of the installation thread: the run with what the pages hold,
 			// its failures kept in installFailures. Always Success().
@@ -160,6 +168,8 @@ namespace Tolvane
 			std::vector<InstallFailure> installFailures;
 			InstallLog		*installLog = nullptr;
 			Registered		 registered;
+			// The files in use the run leaves for the restart (PathKey keys).
+			std::set<std::wstring>	 replaceAtRestart;
 	};
 
 	// Takes back an installation run that was killed in folder, before

@@ -1,5 +1,7 @@
 #include "wizard_model.h"
 
+#include "files_in_use.h"
+
 #include <cstring>
 
 using namespace smooth;
@@ -226,17 +228,38 @@ Tolvane::NextStep Tolvane::WizardFlow::Next()
 	return NextStep::Install;
 }
 
-Tolvane::RunEndStep Tolvane::WizardFlow::RunEnded(bool failed)
+bool Tolvane::WizardFlow::StartsInstallation() const
+{
+	return HasPages() && !installing && current != pages.Last() && pages.Above(current) == GetInstallPage();
+}
+
+void Tolvane::WizardFlow::RestartInstead()
+{
+	PageSet	 after;
+
+	for (Int number = PAGE_FIRST_NUMBER; number <= PAGE_LAST_NUMBER; number++)
+	{
+		if (PageOfNumber(number) != Page::Finish && pages.Has(PageOfNumber(number))) after.Add(PageOfNumber(number));
+	}
+
+	pages	= after.Add(Page::Reboot);
+	current = Page::Reboot;
+}
+
+Tolvane::RunEndStep Tolvane::WizardFlow::RunEnded(bool failed, bool restart)
 {
 	if (!installing) return RunEndStep::ShowPage;
 
-	installing = false;
+	installing    = false;
+	restartNeeded = restart;
 
 	/* The run never stops on a failure, so the page after it alone would
 	 * claim success: the question comes first, with the installation page
 	 * still up.
 	 */
 	if (failed) return RunEndStep::AskTakeBack;
+
+	if (restartNeeded) RestartInstead();
 
 	ShowPage(true);
 
@@ -247,6 +270,8 @@ Tolvane::TakeBackStep Tolvane::WizardFlow::AnswerTakeBack(Int answer)
 {
 	/* Taken back, the page after the run would be untrue: Setup ends. */
 	if (answer == ANSWER_YES) return TakeBackStep::TakeBackAndEnd;
+
+	if (restartNeeded) RestartInstead();
 
 	ShowPage(true);
 
@@ -326,4 +351,21 @@ Tolvane::InstallChoices Tolvane::ChoicesFromPages(const PageChoices &pages, cons
 	choices.createQuickLaunch = pages.createQuickLaunch;
 
 	return choices;
+}
+
+Tolvane::WizardMessage Tolvane::FilesInUseMessage(const std::vector<FileInUse> &uses)
+{
+	String	 text = String("Programs that are running use files that Setup has to replace or remove:\n\n").Append(DescribeFilesInUse(uses)).Append("\n\n"
+			      "Close them and press Retry. Ignore replaces those files when the computer restarts. Abort cancels the installation; nothing has been changed.");
+
+	return { text, "Setup", BUTTONS_ABORTRETRYIGNORE, ICON_WARNING };
+}
+
+Tolvane::InUseStep Tolvane::AnswerFilesInUse(Int answer)
+{
+	if (answer == ANSWER_RETRY)  return InUseStep::CheckAgain;
+	if (answer == ANSWER_IGNORE) return InUseStep::ReplaceAtRestart;
+
+	/* Abort, or the box closed some other way: nothing happens. */
+	return InUseStep::Stay;
 }
