@@ -175,19 +175,6 @@ void Tolvane::Wizard::RunInstallation()
 
 	bool	 restart = installRun != nullptr && !installRun->GetRestartWork().empty();
 
-	/* The restart page stands in for the finish page; a script that never
-	 * meant to show it gave it no text.
-	 */
-	if (restart)
-	{
-		restartChoice = RESTART_NOW;
-
-		widgets.layerReboot->restartNowOption->Update();
-		widgets.layerReboot->restartLaterOption->Update();
-
-		if (config.rebootText == 0) widgets.layerReboot->pageText->SetText(TEXT_RESTART_FOR_FILES_IN_USE);
-	}
-
 	if (flow.RunEnded(!installFailures.empty(), restart) == RunEndStep::AskTakeBack &&
 	    flow.AnswerTakeBack(Ask(TakeBackQuestion(installFailures))) == TakeBackStep::TakeBackAndEnd)
 	{
@@ -206,6 +193,19 @@ void Tolvane::Wizard::RunInstallation()
 	if (installRun != nullptr) installRun->Commit();
 
 	installRun.reset();
+
+	/* The restart page stands in for the finish page; a script that never
+	 * meant to show it gave it no text.
+	 */
+	if (restart)
+	{
+		restartChoice = RESTART_NOW;
+
+		widgets.layerReboot->restartNowOption->Update();
+		widgets.layerReboot->restartLaterOption->Update();
+
+		if (config.rebootText == 0) widgets.layerReboot->pageText->SetText(TEXT_RESTART_FOR_FILES_IN_USE);
+	}
 
 	ShowView();
 

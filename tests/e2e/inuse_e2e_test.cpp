@@ -11,6 +11,7 @@
 #include <shlobj.h>
 
 #include <algorithm>
+#include <functional>
 
 using namespace e2e;
 
@@ -190,4 +191,91 @@ TEST_F(InUseE2E, CloseAppsClosesTheProgramAndInstallsAtOnce)
 TEST_F(InUseE2E, CloseAppsLeavesAFileHeldByAnUnnamedProgramForTheRestart)
 {
 	ASSERT_NO_FATAL_FAILURE(CloseApps(true));
+}
+
+namespace
+{
+	// The question about files in use, answered with answer; its text must
+	// name each of names and none of absent.
+	// beforeAnswer runs while the question is up.
+	void AnswerInUse(WizardSession &wizard, const std::vector<std::string> &names, int answer, const std::vector<std::string> &absent = {},
+	                 const std::function<void()> &beforeAnswer = nullptr)
+	{
+		MessageBoxInfo box;
+		ASSERT_TRUE(wizard.WaitForBox(L"Setup", kRunTimeout, &box)) << Narrow(DescribeWindows(wizard.WizardProcess()));
+		for (const std::string &name : names) EXPECT_NE(Narrow(box.text).find(name), std::string::npos) << name << " not in:\n" << Narrow(box.text);
+		for (const std::string &name : absent) EXPECT_EQ(Narrow(box.text).find(name), std::string::npos) << name << " in:\n" << Narrow(box.text);
+		std::vector<std::wstring> buttons;
+		for (const auto &button : box.buttons) buttons.push_back(button.second);
+		EXPECT_EQ(box.buttons.size(), 3u) << Joined(buttons);
+		if (beforeAnswer) beforeAnswer();
+		ASSERT_TRUE(AnswerMessageBox(box, answer)) << Joined(buttons);
+	}
+}
+
+// The wizard asks once the summary page is left: Abort keeps the summary
+// page with nothing changed; Retry looks again and asks while a program
+// still holds a file; once both have ended, Retry installs everything at
+// once and the finish page follows.
+TEST_F(InUseE2E, WizardAbortThenRetryAfterTheProgramsEnded)
+{
+	ASSERT_NO_FATAL_FAILURE(InstallAndHold(true));
+	std::wstring error;
+	ASSERT_TRUE(wizard->Start(stage->Path() + L"\\setup.exe", stage->Path(), &error)) << Narrow(error);
+	ASSERT_NO_FATAL_FAILURE(Walk({}, false, false, false));
+
+	ASSERT_NO_FATAL_FAILURE(AnswerInUse(*wizard, {"Pebble Running", Narrow(target) + "\\app.exe", Narrow(target) + "\\data.bin"}, IDABORT));
+	Expect(kSummaryTitle);
+	std::string bytes;
+	EXPECT_TRUE(ReadFile(target + L"\\readme.txt", &bytes) && bytes == "one") << "Abort changed the installation";
+	EXPECT_FALSE(FileExists(target + L"\\app.exe.new"));
+
+	// Each program ends while the question is up; Retry then looks again.
+	ASSERT_TRUE(wizard->PressNext());
+	ASSERT_NO_FATAL_FAILURE(AnswerInUse(*wizard, {"Pebble Running", "data.bin"}, IDRETRY, {}, [&] {
+		holder.Kill();
+		EXPECT_TRUE(holder.WaitForExit(kExitTimeout));
+	}));
+	ASSERT_NO_FATAL_FAILURE(AnswerInUse(*wizard, {"Pebble Running"}, IDRETRY, {"data.bin"}, [&] {
+		running.Kill();
+		EXPECT_TRUE(running.WaitForExit(kExitTimeout));
+	}));
+	ASSERT_NO_FATAL_FAILURE(FinishAndExit());
+
+	EXPECT_TRUE(ReadFile(target + L"\\app.exe", &bytes) && bytes == program + "2");
+	EXPECT_TRUE(ReadFile(target + L"\\data.bin", &bytes) && bytes == "data 2");
+	EXPECT_FALSE(FileExists(target + L"\\app.exe.new"));
+}
+
+// Ignore: the run writes the held files beside the old ones and leaves them
+// for the restart; the restart page takes the finish page's place (the
+// product's script does not enable it), and the replacements wait in the
+// registry.
+TEST_F(InUseE2E, WizardIgnoreEndsOnTheRestartPage)
+{
+	ASSERT_NO_FATAL_FAILURE(InstallAndHold(true));
+	std::wstring error;
+	ASSERT_TRUE(wizard->Start(stage->Path() + L"\\setup.exe", stage->Path(), &error)) << Narrow(error);
+	ASSERT_NO_FATAL_FAILURE(Walk({}, false, false, false));
+	ASSERT_NO_FATAL_FAILURE(AnswerInUse(*wizard, {"Pebble Running"}, IDIGNORE));
+
+	PageView view;
+	ASSERT_TRUE(WaitUntil(kRunTimeout, [&] { view = wizard->View(); return view.Shows(L"Button", texts::kRestartNow) && view.next.visible; }, 100)) << Narrow(view.Describe());
+	EXPECT_TRUE(view.Shows(L"Static", L"Some files were in use by running programs. They are replaced when the computer restarts.")) << Narrow(view.Describe());
+	EXPECT_EQ(view.next.text, texts::kFinish);
+	wizard->Screenshot(stage->Path() + L"\\restart-page.png", L"", &error);
+
+	std::string bytes;
+	EXPECT_TRUE(ReadFile(target + L"\\app.exe", &bytes) && bytes == program);
+	EXPECT_TRUE(ReadFile(target + L"\\app.exe.new", &bytes) && bytes == program + "2");
+	EXPECT_TRUE(ReadFile(target + L"\\readme.txt", &bytes) && bytes == "two");
+	const std::vector<std::wstring> pending = PendingOperations();
+	EXPECT_TRUE(Has(pending, target + L"\\app.exe.new > " + target + L"\\app.exe")) << Joined(pending);
+	EXPECT_TRUE(Has(pending, target + L"\\data.bin.new > " + target + L"\\data.bin")) << Joined(pending);
+
+	ASSERT_TRUE(wizard->ChooseRestartLater(&error)) << Narrow(error);
+	ASSERT_TRUE(wizard->PressNext());
+	DWORD code = 1;
+	ASSERT_TRUE(wizard->Program().WaitForExit(kExitTimeout, &code));
+	EXPECT_EQ(code, 0u);
 }
