@@ -3,8 +3,11 @@
 
 #include <smooth/gui.h>
 
+#include "upgrade.h"
+
 #include <windows.h>
 #include <shellapi.h>
+#include <tlhelp32.h>
 
 using namespace smooth;
 
@@ -38,6 +41,28 @@ namespace
 		RegCloseKey(key);
 
 		return done;
+	}
+
+	// Whether path is the file of a module this process has loaded.
+	bool IsOwnModule(const String &path)
+	{
+		HANDLE	 modules = CreateToolhelp32Snapshot(TH32CS_SNAPMODULE, GetCurrentProcessId());
+		bool	 own	 = false;
+
+		if (modules == INVALID_HANDLE_VALUE) return false;
+
+		MODULEENTRY32W	 module = {};
+
+		module.dwSize = sizeof(module);
+
+		for (BOOL next = Module32FirstW(modules, &module); next && !own; next = Module32NextW(modules, &module))
+		{
+			own = Tolvane::PathKey(String(module.szExePath)) == Tolvane::PathKey(path);
+		}
+
+		CloseHandle(modules);
+
+		return own;
 	}
 
 	class WindowsUninstallSystem : public Tolvane::UninstallSystem
@@ -108,6 +133,24 @@ namespace
 				DWORD	 length = GetCurrentDirectoryW(32767, path);
 
 				return length > 0 && length < 32767 ? String(path) : String();
+			}
+
+			/* The first instance runs as the installed uninstaller, with the
+			 * installation's platform library loaded: those are ours, and go
+			 * only once we have ended.
+			 */
+			std::vector<Tolvane::FileInUse> FindFilesInUse(const std::vector<String> &paths) override
+			{
+				std::vector<String>	 others;
+
+				for (const String &path : paths) if (!IsOwnModule(path)) others.push_back(path);
+
+				return Tolvane::FindFilesInUseOnSystem(others);
+			}
+
+			bool DeleteAtRestart(const String &path) override
+			{
+				return MoveFileExW(path.Wide(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT) != 0;
 			}
 
 			bool RestoreRegistration(const String &name, const Tolvane::RegistrySnapshot &snapshot) override

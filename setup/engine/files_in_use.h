@@ -10,17 +10,28 @@
 // natively.
 #pragma once
 
-#include "configuration.h"
-#include "install_run.h"
-#include "system_interface.h"
+#include <smooth.h>
+
 #include "uninstall_script.h"
 
+#include <functional>
 #include <set>
 #include <string>
 #include <vector>
 
 namespace Tolvane
 {
+	class Configuration;
+	struct InstallChoices;
+
+	// A file that a running program holds.
+	struct FileInUse
+	{
+		smooth::String		 path;
+		smooth::String		 program;	// the program's own name; empty when unknown
+		smooth::UnsignedInt	 processId = 0;	// 0 when unknown
+	};
+
 	// The existing files a run with choices would write or remove: the
 	// entries of every marked component's archive, the platform library
 	// copy, and what the earlier installation's script lists below the
@@ -28,11 +39,14 @@ namespace Tolvane
 	// setup script's kept data files and the installed uninstaller with its
 	// library and script, which the run replaces by a copy and never moves. Each path
 	// once, in that order; files that do not exist are left out, and an
-	// archive that cannot be read adds nothing.
+	// archive that cannot be read adds nothing. (Part of the engine's
+	// library; the rest of this header is shared with the uninstaller.)
 	std::vector<smooth::String> FilesTheRunChanges(const Configuration &config, const InstallChoices &choices);
 
-	// The existing files of a removal list: what the uninstaller deletes.
-	std::vector<smooth::String> FilesTheRemovalDeletes(const RemovalList &removal);
+	// The files of candidates that exist, each once (paths compare as
+	// PathKey does), in their order, leaving out those of skipped: what a
+	// run or a removal would replace or delete of what is there now.
+	std::vector<smooth::String> ExistingFilesOnce(const std::vector<smooth::String> &candidates, const std::vector<smooth::String> &skipped);
 
 	// The paths of uses, as a set of PathKey keys (what
 	// InstallRun::replaceAtRestart takes).
@@ -42,6 +56,11 @@ namespace Tolvane
 	// name (or "Unknown program" when the system could not tell) and the
 	// files it holds, at most shown of them. Empty text for no uses.
 	smooth::String		 DescribeFilesInUse(const std::vector<FileInUse> &uses, smooth::Int shown = 3);
+
+	// The question before a run (removal false) or a removal (true) when
+	// programs hold files of it: the programs and their files, and what
+	// Retry, Ignore and Abort do.
+	smooth::String		 FilesInUseQuestion(const std::vector<FileInUse> &uses, bool removal);
 
 	// Where the new version of a file in use is written, beside the old
 	// one, until the system replaces it at restart: path followed by

@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "files_in_use.h"
 #include "registry_backup.h"
 #include "uninstall_script.h"
 
@@ -43,14 +44,6 @@ namespace Tolvane
 		smooth::String		 displayIcon;
 		smooth::String		 installDate;		// YYYYMMDD
 		smooth::UnsignedInt	 estimatedSize = 0;	// kilobytes
-	};
-
-	// A file that a running program holds.
-	struct FileInUse
-	{
-		smooth::String		 path;
-		smooth::String		 program;	// the program's own name; empty when unknown
-		smooth::UnsignedInt	 processId = 0;	// 0 when unknown
 	};
 
 	class SystemInterface

@@ -355,10 +355,7 @@ Tolvane::InstallChoices Tolvane::ChoicesFromPages(const PageChoices &pages, cons
 
 Tolvane::WizardMessage Tolvane::FilesInUseMessage(const std::vector<FileInUse> &uses)
 {
-	String	 text = String("Programs that are running use files that Setup has to replace or remove:\n\n").Append(DescribeFilesInUse(uses)).Append("\n\n"
-			      "Close them and press Retry. Ignore replaces those files when the computer restarts. Abort cancels the installation; nothing has been changed.");
-
-	return { text, "Setup", BUTTONS_ABORTRETRYIGNORE, ICON_WARNING };
+	return { FilesInUseQuestion(uses, false), "Setup", BUTTONS_ABORTRETRYIGNORE, ICON_WARNING };
 }
 
 Tolvane::InUseStep Tolvane::AnswerFilesInUse(Int answer)

@@ -279,3 +279,83 @@ TEST_F(InUseE2E, WizardIgnoreEndsOnTheRestartPage)
 	ASSERT_TRUE(wizard->Program().WaitForExit(kExitTimeout, &code));
 	EXPECT_EQ(code, 0u);
 }
+
+namespace
+{
+	// A visible message box with caption of a process other than exclude.
+	HWND BoxOfAnotherProcess(const std::wstring &caption, DWORD exclude, DWORD *pid)
+	{
+		struct Search { const std::wstring *caption; DWORD exclude; HWND found; } search{&caption, exclude, nullptr};
+		EnumWindows([](HWND window, LPARAM data) -> BOOL {
+			Search *search = reinterpret_cast<Search *>(data);
+			DWORD owner = 0;
+			GetWindowThreadProcessId(window, &owner);
+			if (owner == search->exclude || !IsWindowVisible(window) || ClassOf(window) != L"#32770" || WindowText(window) != *search->caption) return TRUE;
+			search->found = window;
+			return FALSE;
+		}, reinterpret_cast<LPARAM>(&search));
+		if (search.found) GetWindowThreadProcessId(search.found, pid);
+		return search.found;
+	}
+}
+
+// The uninstaller asks the same question after its own: Ignore removes the
+// rest now and leaves the held files, and the installation folder holding
+// them, to be deleted at restart; the report says so.
+TEST_F(InUseE2E, UninstallerIgnoreDeletesHeldFilesAtRestart)
+{
+	ASSERT_NO_FATAL_FAILURE(InstallAndHold(true));
+	const std::wstring caption = Widen(app) + L" Uninstaller";
+	Process first;
+	ASSERT_TRUE(first.Start(target + L"\\uninstall\\uninstall.exe", L"", target));
+	MessageBoxInfo box;
+	ASSERT_TRUE(WaitForMessageBox(first.Id(), caption, kWindowTimeout, &box, first.Handle()));
+	ASSERT_TRUE(AnswerMessageBox(box, IDYES));
+	ASSERT_TRUE(WaitForMessageBox(first.Id(), caption, kStepTimeout, &box, first.Handle()));
+	EXPECT_NE(Narrow(box.text).find("Pebble Running: " + Narrow(target) + "\\app.exe"), std::string::npos) << Narrow(box.text);
+	EXPECT_NE(Narrow(box.text).find(Narrow(target) + "\\data.bin"), std::string::npos) << Narrow(box.text);
+	ASSERT_TRUE(AnswerMessageBox(box, IDIGNORE));
+	DWORD code = 0;
+	ASSERT_TRUE(first.WaitForExit(kExitTimeout, &code));
+	EXPECT_EQ(code, 3010u);
+
+	DWORD copy = 0;
+	HWND report = nullptr;
+	ASSERT_TRUE(WaitUntil(kRunTimeout, [&] { return (report = BoxOfAnotherProcess(caption, first.Id(), &copy)) != nullptr; }, 100)) << "no report";
+	ASSERT_TRUE(WaitForMessageBox(copy, caption, kStepTimeout, &box));
+	EXPECT_NE(Narrow(box.text).find("removed when the computer restarts"), std::string::npos) << Narrow(box.text);
+	ASSERT_TRUE(AnswerMessageBox(box, IDOK));
+
+	EXPECT_FALSE(FileExists(target + L"\\readme.txt"));
+	EXPECT_TRUE(FileExists(target + L"\\app.exe"));
+	EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, key));
+	const std::vector<std::wstring> pending = PendingOperations();
+	for (const std::wstring &path : {target + L"\\app.exe", target + L"\\data.bin", target})
+		EXPECT_TRUE(Has(pending, path + L" > ")) << Narrow(path) << Joined(pending);
+}
+
+// Silent: exit code 3010, the rest removed, and after Wine's restart the
+// installation folder is gone.
+TEST_F(InUseE2E, SilentUninstallEndsWith3010AndTheRestartFinishes)
+{
+	ASSERT_NO_FATAL_FAILURE(InstallAndHold(true));
+	const std::wstring log = stage->Path() + L"\\uninstall.log";
+	const Ended first = RunWatched(target + L"\\uninstall\\uninstall.exe", L"/S \"/LOG=" + log + L"\"", target);
+	EXPECT_TRUE(first.ended && first.code == 3010) << "uninstall.exe /S: " << first.code;
+	EXPECT_TRUE(first.windows.empty()) << JoinLines(first.windows);
+	ASSERT_TRUE(WaitUntil(kRunTimeout, [&] { return HasLineStarting(Lines(log), "done"); }, 100)) << JoinLines(Lines(log));
+	const std::vector<std::string> lines = Lines(log);
+	EXPECT_TRUE(HasLineStarting(lines, "in use " + Narrow(target) + "\\app.exe by Pebble Running")) << JoinLines(lines);
+	EXPECT_TRUE(HasLineStarting(lines, "removed at restart " + Narrow(target) + "\\data.bin")) << JoinLines(lines);
+
+	running.Kill();
+	holder.Kill();
+	running.WaitForExit(kExitTimeout);
+	holder.WaitForExit(kExitTimeout);
+	Process restart;
+	ASSERT_TRUE(restart.Start(L"C:\\windows\\system32\\wineboot.exe", L"-r", L"C:\\"));
+	ASSERT_TRUE(restart.WaitForExit(kRunTimeout));
+	std::set<std::wstring> left;
+	ListTree(target, target + L"\\", &left);
+	EXPECT_FALSE(FolderExists(target)) << left.size() << " files left";
+}
