@@ -25,7 +25,7 @@ namespace
 		{
 			if (text[i] != L' ' || text[i + 1] != L'/') continue;
 
-			for (const wchar_t *name : { L"/S", L"/D=", L"/LOG=", L"/?", L"/ALLOWDOWNGRADE", L"/CLOSEAPPS" })
+			for (const wchar_t *name : { L"/S", L"/D=", L"/LOG=", L"/?", L"/ALLOWDOWNGRADE", L"/CLOSEAPPS", L"/P" })
 			{
 				size_t	 end = i + 1 + wcslen(name);
 
@@ -95,7 +95,8 @@ Tolvane::Options Tolvane::ParseOptions(const String &commandLine, bool allowTarg
 
 		if	(upper == L"/S")				     options.silent = true;
 		else if (upper == L"/?")				     options.help   = true;
-		else if (upper == L"/CLOSEAPPS")			     options.closeApps = true;
+		else if (allowTarget && upper == L"/CLOSEAPPS")		     options.closeApps = true;
+		else if (allowTarget && upper == L"/P")			     options.passive = true;
 		else if (upper.compare(0, 5, L"/LOG=") == 0 && token.size() > 5) options.logFile = String(token.substr(5));
 		else if (allowTarget && upper == L"/ALLOWDOWNGRADE")		     options.allowDowngrade = true;
 		else if (allowTarget && upper.compare(0, 3, L"/D=") == 0 && token.size() > 3) { options.target = String(token.substr(3)); options.hasTarget = true; }
@@ -114,9 +115,10 @@ Tolvane::Options Tolvane::ParseOptions(const String &commandLine, bool allowTarg
 
 String Tolvane::OptionsHelp(bool setup)
 {
-	if (setup) return "setup [/S] [/CLOSEAPPS] [/LOG=FILE] [/ALLOWDOWNGRADE] [/D=FOLDER]\n\n"
+	if (setup) return "setup [/S | /P] [/CLOSEAPPS] [/LOG=FILE] [/ALLOWDOWNGRADE] [/D=FOLDER]\n\n"
 			  "/S\tinstall without any window: the default components, the\n\tproposed folder and the preset shortcuts\n"
-			  "/CLOSEAPPS\twith /S: ask programs that use files of the\n\tinstallation to close (waiting up to 30 seconds)\n"
+			  "/P\tthe same, showing only the installation page\n"
+			  "/CLOSEAPPS\twith /S or /P: ask programs that use files of the\n\tinstallation to close (waiting up to 30 seconds)\n"
 			  "/LOG=FILE\twrite every step, path and failure to FILE (UTF-8)\n"
 			  "/ALLOWDOWNGRADE\tinstall even when a newer version is installed\n"
 			  "/D=FOLDER\tinstall into FOLDER; last on the line it may hold\n\tspaces unquoted, elsewhere quote it: /D=\"C:\\My Apps\\X\"\n\n"

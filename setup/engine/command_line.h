@@ -7,7 +7,9 @@
 //                 elsewhere a folder with spaces is quoted: /D="C:\My Apps\X"
 //   /LOG=FILE     a UTF-8 log of every step, path and failure
 //   /ALLOWDOWNGRADE  install over a newer registered version (setup.exe only)
-//   /CLOSEAPPS    with /S: ask the programs that hold files of the run to
+//   /P            passive (setup.exe only): only the installation page and
+//                 its bars, no question, no click; otherwise as /S
+//   /CLOSEAPPS    with /S or /P (setup.exe only): ask the programs that hold files of the run to
 //                 close, before replacing what is still held at restart
 //   /?            what the options are
 //
@@ -36,6 +38,7 @@ namespace Tolvane
 		bool		 hasTarget = false;
 		bool		 allowDowngrade = false;
 		bool		 closeApps = false;
+		bool		 passive   = false;
 		smooth::String	 target;
 		smooth::String	 logFile;
 		// Why the command line was refused; empty when it was not.
@@ -43,7 +46,7 @@ namespace Tolvane
 	};
 
 	// Parses a command line (without the program's name). allowTarget says
-	// whether /D= and /ALLOWDOWNGRADE are known (setup.exe) or refused
+	// whether /D=, /ALLOWDOWNGRADE, /P and /CLOSEAPPS are known (setup.exe) or refused
 	// (uninstall.exe).
 	Options		 ParseOptions(const smooth::String &commandLine, bool allowTarget);
 

@@ -275,10 +275,11 @@ namespace
 		return Tolvane::InUseKeys(uses);
 	}
 
-	// The installation with the pages' defaults and no window at all: a
+	// The installation with the pages' defaults and no window at all (with
+	// passive, the wizard's installation page alone, shown for the run): a
 	// run with failures is taken back, and ends with EXIT_FAILED; one that
 	// left files in use for the restart ends with EXIT_RESTART.
-	Int InstallSilently(const Tolvane::Options &options, Tolvane::InstallLog &log)
+	Int InstallSilently(const Tolvane::Options &options, Tolvane::InstallLog &log, Tolvane::Wizard *passive)
 	{
 		XML::Document	 script;
 
@@ -329,13 +330,28 @@ namespace
 			return check.verdict == Tolvane::TargetCheck::Verdict::OtherProduct ? Tolvane::EXIT_OTHER_PRODUCT : Tolvane::EXIT_ELSEWHERE;
 		}
 
-		NoBar			 fileBar, totalBar;
-		Tolvane::InstallRun	 run(configuration, choices, Tolvane::GetSystem(), fileBar, totalBar);
+		std::set<std::wstring>	 atRestart = SilentFilesInUse(configuration, choices, options, log);
+		NoBar			 noFileBar, noTotalBar;
+
+		if (passive != nullptr) passive->ShowInstallationOnly();
+
+		Tolvane::InstallRun	 run(configuration, choices, Tolvane::GetSystem(), passive != nullptr ? passive->GetFileBar() : noFileBar, passive != nullptr ? passive->GetTotalBar() : noTotalBar);
 
 		run.log		     = &log;
 		run.onChange	     = Tolvane::KillHookFromEnvironment();
-		run.replaceAtRestart = SilentFilesInUse(configuration, choices, options, log);
-		run.Run();
+		run.replaceAtRestart = atRestart;
+
+		/* Passive: the window stays alive while the run goes on its own
+		 * thread; nothing there waits for the user.
+		 */
+		Threads::Thread	*thread = passive != nullptr ? new Threads::Thread(nullptr) : nullptr;
+
+		if (thread != nullptr) thread->threadMain.Connect(std::function<Int(Threads::Thread *)>([&run](Threads::Thread *) { run.Run(); return Success(); }));
+
+		if (thread != nullptr && thread->Start() == Success()) PumpMessagesWhileRunning(*thread);
+		else						       run.Run();
+
+		if (thread != nullptr) Object::DeleteObject(thread);
 
 		if (run.GetFailures().empty())
 		{
@@ -383,7 +399,7 @@ Int Tolvane::Main()
 	{
 		log.Write(String("FAILED ").Append(options.refused));
 
-		if (!options.silent) Dialogs::QuickMessage(String(options.refused).Append("\n\n").Append(OptionsHelp(true)), "Setup", MB_OK, 32513).ShowDialog();
+		if (!options.silent && !options.passive) Dialogs::QuickMessage(String(options.refused).Append("\n\n").Append(OptionsHelp(true)), "Setup", MB_OK, 32513).ShowDialog();
 
 		return EXIT_REFUSED;
 	}
@@ -395,7 +411,17 @@ Int Tolvane::Main()
 		return EXIT_OK;
 	}
 
-	if (options.silent) return InstallSilently(options, log);
+	if (options.silent) return InstallSilently(options, log, nullptr);
+
+	if (options.passive)
+	{
+		Wizard	*app  = new Wizard();
+		Int	 code = InstallSilently(options, log, app);
+
+		Object::DeleteObject(app);
+
+		return code;
+	}
 
 	Wizard	*app = new Wizard();
 

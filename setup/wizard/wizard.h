@@ -101,6 +101,15 @@ namespace Tolvane
 			// Puts folder into the directory page's edit box (/D=, or the
 			// registered installation's folder).
 			void			 SetTargetFolder(const smooth::String &folder);
+			// The passive mode: shows the wizard window (and the backdrop when
+			// the script has one) with the installation page alone, whatever
+			// pages the script enables, and no button; a close request is
+			// refused. The bars are then the run's, through GetFileBar and
+			// GetTotalBar; the program ends by deleting the wizard.
+			void			 ShowInstallationOnly();
+			ProgressBar		&GetFileBar()			{ return *fileBar; }
+			ProgressBar		&GetTotalBar()			{ return *allBar; }
+
 			// What the list of installed programs says about the product: the
 			// folder on the directory page is checked against it.
 			void			 SetRegistered(const Registered &entry)	{ registered = entry; }

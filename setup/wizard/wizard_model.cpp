@@ -213,6 +213,13 @@ Tolvane::NextStep Tolvane::WizardFlow::Next()
 		return NextStep::ShowPage;
 	}
 
+	ShowInstallationOnly();
+
+	return NextStep::Install;
+}
+
+void Tolvane::WizardFlow::ShowInstallationOnly()
+{
 	/* The installation page: no button until the run is over, and none
 	 * that leads back to the pages whose values the run reads.
 	 */
@@ -224,8 +231,6 @@ Tolvane::NextStep Tolvane::WizardFlow::Next()
 	view.next	  = false;
 	view.cancel	  = false;
 	view.icon	  = true;
-
-	return NextStep::Install;
 }
 
 bool Tolvane::WizardFlow::StartsInstallation() const

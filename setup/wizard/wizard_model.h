@@ -244,6 +244,10 @@ namespace Tolvane
 			// on: the folder it holds is checked (CheckTarget) first, and Next
 			// is not pressed when it may not be installed into.
 			bool		 LeavesDirectoryPage() const;
+			// The passive mode: the installation page at once, as while a run
+			// goes (no button, a close request refused), whatever pages the
+			// setup script enables; the program ends after the run.
+			void		 ShowInstallationOnly();
 			// Whether Next now starts the run: the files in use are asked
 			// about first, and Next is not pressed when the user cancels.
 			bool		 StartsInstallation() const;

@@ -638,6 +638,26 @@ TEST(WizardFlow, ARunThatNeedsARestartEndsOnTheRestartPage)
 	EXPECT_EQ(none.GetView().page, Page::Finish) << "without files in use nothing changes";
 }
 
+// Passive: the installation page at once, even without the pages a run
+// needs; nothing a button or the close box does gets past it.
+TEST(WizardFlow, PassiveShowsOnlyTheInstallationPage)
+{
+	for (PageSet pages : { PageSet(), SetOf({ Page::Intro, Page::Finish }) })
+	{
+		WizardFlow	 flow(pages);
+
+		flow.ShowInstallationOnly();
+
+		EXPECT_TRUE(flow.GetView().installation);
+		EXPECT_EQ(flow.GetView().page, Page::None);
+		EXPECT_FALSE(flow.GetView().next || flow.GetView().back || flow.GetView().cancel);
+		EXPECT_EQ(flow.Next(), NextStep::Ignored);
+		EXPECT_FALSE(flow.Back());
+		EXPECT_EQ(flow.Cancel(), CancelStep::Ignored);
+		EXPECT_EQ(flow.CloseRequested(), CloseStep::Refuse);
+	}
+}
+
 TEST(WizardMessages, FilesInUseAnswers)
 {
 	struct { Int answer; InUseStep step; } answers[] = {

@@ -359,3 +359,44 @@ TEST_F(InUseE2E, SilentUninstallEndsWith3010AndTheRestartFinishes)
 	ListTree(target, target + L"\\", &left);
 	EXPECT_FALSE(FolderExists(target)) << left.size() << " files left";
 }
+
+// Passive: every top-level window that setup.exe /P shows, all the time it
+// runs, is the installation page (no button, no question, no other page);
+// it ends by itself with everything installed.
+TEST_F(InUseE2E, PassiveShowsOnlyTheInstallationPageAndEndsByItself)
+{
+	Product product = Version(1);
+	product.components[0].entries.push_back({"big.bin", NoiseBytes(24 << 20, 7)});  // time to be seen
+	ASSERT_NO_FATAL_FAILURE(Stage(&product, "1.0"));
+
+	Process setup;
+	ASSERT_TRUE(setup.Start(stage->Path() + L"\\setup.exe", L"/P /D=" + target, stage->Path()));
+	std::set<std::string> seen;
+	bool shot = false;
+	const bool ended = WaitUntil(kRunTimeout, [&] {
+		for (HWND window : TopLevelWindows(setup.Id()))
+		{
+			if (!IsWindowVisible(window)) continue;
+			std::string what = Narrow(ClassOf(window)) + " \"" + Narrow(WindowText(window)) + "\"";
+			for (const Control &control : Controls(window))
+				if (IsWindowVisible(control.hwnd) && IsClass(control, L"Button")) what += " button \"" + Narrow(control.text) + "\"";
+			seen.insert(what);
+			if (!shot && WindowText(window) == kInstallTitle)
+			{
+				std::wstring error;
+				shot = SaveScreenshot(window, ScreenshotRoot() + L"\\InUseE2E\\passive.png", &error);
+			}
+		}
+		return !setup.Running();
+	}, 50);
+
+	ASSERT_TRUE(ended) << "setup.exe /P did not end by itself";
+	DWORD code = 1;
+	ASSERT_TRUE(setup.WaitForExit(kExitTimeout, &code));
+	EXPECT_EQ(code, 0u);
+	EXPECT_TRUE(shot) << "the installation page was never seen";
+	for (const std::string &what : seen) EXPECT_EQ(what, "smooth.Window \"Installing\"") << "a window other than the installation page";
+	std::string bytes;
+	EXPECT_TRUE(ReadFile(target + L"\\app.exe", &bytes) && bytes == program);
+	EXPECT_EQ(Value(key, L"DisplayVersion"), "sz 1.0");
+}
