@@ -9,6 +9,9 @@
 #include <shellapi.h>
 #include <tlhelp32.h>
 
+#include <algorithm>
+#include <functional>
+
 using namespace smooth;
 
 namespace
@@ -152,6 +155,52 @@ namespace
 			{
 				return MoveFileExW(path.Wide(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT) != 0;
 			}
+
+			/* The removal runs on the window's own thread: between its steps
+			 * the window takes what is waiting for it, so it paints and moves.
+			 */
+			void ShowProgress(const String &title, const String &text, Int percent) override
+			{
+				if (window == nullptr)
+				{
+					GUI::Rect	 monitor = System::MultiMonitor::GetActiveMonitorMetrics();
+
+					window = new GUI::Window(title, GUI::Point(std::max(0, int(monitor.right - monitor.left - 400) / 2), std::max(0, int(monitor.bottom - monitor.top - 130) / 2)), GUI::Size(400, 130));
+					titlebar = new GUI::Titlebar(4);
+					label	 = new GUI::Text(text, GUI::Point(12, 42));
+					bar	 = new GUI::Progressbar(GUI::Point(12, 70), GUI::Size(370, 0), GUI::OR_HORZ, 2, 0, 100, 0);
+
+					window->Add(titlebar);
+					window->Add(label);
+					window->Add(bar);
+					window->doQuit.Connect(std::function<Bool()>([] { return Bool(false); }));
+					window->Show();
+				}
+
+				bar->SetValue(percent);
+
+				GUI::PumpMessagesUntil([] { return Bool(true); }, 0);
+			}
+
+			void EndProgress() override
+			{
+				if (window == nullptr) return;
+
+				window->Hide();
+
+				Object::DeleteObject(window);
+				Object::DeleteObject(titlebar);
+				Object::DeleteObject(label);
+				Object::DeleteObject(bar);
+
+				window = nullptr;
+			}
+		private:
+			GUI::Window		*window	  = nullptr;
+			GUI::Titlebar		*titlebar = nullptr;
+			GUI::Text		*label	  = nullptr;
+			GUI::Progressbar	*bar	  = nullptr;
+		public:
 
 			bool RestoreRegistration(const String &name, const Tolvane::RegistrySnapshot &snapshot) override
 			{

@@ -190,8 +190,13 @@ Tolvane::Options Tolvane::RemovalOptions(const String &commandLine)
 	return options.refused != 0 ? Options() : options;
 }
 
-Int Tolvane::RunFirstInstance(UninstallSystem &system, const Options &options)
+Int Tolvane::RunFirstInstance(UninstallSystem &system, const Options &given)
 {
+	/* Passive asks nothing either; only the copy shows something. */
+	Options		 options = given;
+
+	options.silent = given.silent || given.passive;
+
 	InstallLog	 log;
 
 	if (options.logFile != 0) log.Open(options.logFile);
@@ -295,7 +300,8 @@ Int Tolvane::RunFirstInstance(UninstallSystem &system, const Options &options)
 
 	String	 parameters = String("--wait ").Append(String::FromInt(system.GetProcessId()));
 
-	if (options.silent)	    parameters.Append(" /S");
+	if	(given.passive)	    parameters.Append(" /P");
+	else if (options.silent)    parameters.Append(" /S");
 	if (options.logFile != 0) parameters.Append(" \"/LOG=").Append(options.logFile).Append("\"");
 
 	parameters.Append(" --temp");
@@ -343,6 +349,8 @@ void Tolvane::RunRemovalInstance(UninstallSystem &system, const String &commandL
 
 			bool RemoveFile(const String &path) override
 			{
+				Step();
+
 				if (restart.count(PathKey(path)) == 0) return Say(Remover::RemoveFile(path), "file", path);
 
 				return Later(path);
@@ -350,6 +358,8 @@ void Tolvane::RunRemovalInstance(UninstallSystem &system, const String &commandL
 
 			bool RemoveFolder(const String &path) override
 			{
+				Step();
+
 				if (Remover::RemoveFolder(path)) return Say(true, "folder", path);
 
 				for (const String &file : later) if (IsBelow(file, path)) return Later(path);
@@ -357,8 +367,19 @@ void Tolvane::RunRemovalInstance(UninstallSystem &system, const String &commandL
 				return Say(false, "folder", path);
 			}
 
+			// Passive: the window's title and text, and how many steps the
+			// walk takes.
+			String			 title, text;
+			Int			 steps = 0;
+			Int			 done  = 0;
+
 			std::vector<String>	 later;
 		private:
+			void Step()
+			{
+				if (steps > 0) system.ShowProgress(title, text, Int(Int64(done++) * 100 / steps));
+			}
+
 			bool Later(const String &path)
 			{
 				bool	 asked = system.DeleteAtRestart(path);
@@ -382,6 +403,15 @@ void Tolvane::RunRemovalInstance(UninstallSystem &system, const String &commandL
 			std::set<std::wstring>	 restart;
 	} remover(log, system, ReadRestartList(RestartListName));
 
+	if (options.passive)
+	{
+		remover.title = UninstallerCaption(script.application);
+		remover.text  = String("Removing ").Append(script.application).Append(" ").Append(script.version).Append(" from your computer...");
+		remover.steps = Int(script.removal.files.size() + script.removal.folders.size());
+
+		system.ShowProgress(remover.title, remover.text, 0);
+	}
+
 	Tolvane::RunRemoval(script.removal, remover);
 
 	for (const String &key : script.removal.registryKeys)
@@ -397,7 +427,10 @@ void Tolvane::RunRemovalInstance(UninstallSystem &system, const String &commandL
 
 	if (!remover.later.empty()) report.Append("\n\nSome of its files were in use; they are removed when the computer restarts.");
 
-	if (!options.silent) system.ShowMessage(report, UninstallerCaption(script.application), BOX_OK, ICON_EXCLAMATION);
+	if (options.passive) system.ShowProgress(remover.title, remover.text, 100);
+	if (options.passive) system.EndProgress();
+
+	if (!options.silent && !options.passive) system.ShowMessage(report, UninstallerCaption(script.application), BOX_OK, ICON_EXCLAMATION);
 
 	File(RestartListName).Delete();
 	File(ScriptName).Delete();

@@ -73,6 +73,12 @@ namespace Tolvane
 			// Has the system delete path (a file, or a folder then empty) when
 			// it next starts; false when it cannot (the default).
 			virtual bool		 DeleteAtRestart(const smooth::String &path) { (void) path; return false; }
+
+			// The passive removal's window: shows text and a bar at percent
+			// (0 to 100), made at the first call, and keeps it answering;
+			// EndProgress closes it. The defaults show nothing.
+			virtual void		 ShowProgress(const smooth::String &title, const smooth::String &text, smooth::Int percent) { (void) title; (void) text; (void) percent; }
+			virtual void		 EndProgress() { }
 	};
 
 	// The running system's implementation (Windows builds only).
@@ -105,7 +111,8 @@ namespace Tolvane
 	// there. An installation run that did not finish there (a journal left
 	// behind) is taken back first, and the user told so in one message.
 	// Silent (/S): no question, and the copy shows no report; /LOG=
-	// goes on to the copy. Before anything is copied, files of the script
+	// goes on to the copy. Passive (/P) is silent, and the copy shows its
+	// progress (ShowProgress) instead. Before anything is copied, files of the script
 	// that running programs hold are asked about: Retry looks again, Ignore
 	// leaves them to be deleted at restart (RestartListName, for the copy),
 	// Abort ends with nothing changed; silently they are left for the
@@ -123,7 +130,8 @@ namespace Tolvane
 	// The removal in the current working folder (the temporary folder, or
 	// wherever a command line ending with "--temp" started us): waits for the
 	// first instance named in commandLine, applies the script, reports, and
-	// deletes the script copy; the program's entry in the list of installed
+	// deletes the script copy (passive: with its progress shown while it
+	// works, and no report); the program's entry in the list of installed
 	// programs goes with the files. The files of the restart list (and the
 	// folders that still hold them) are not removed but deleted when the
 	// system restarts, which the report then says. Nothing is removed or

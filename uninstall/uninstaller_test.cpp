@@ -134,6 +134,9 @@ namespace
 			}
 
 			bool DeleteAtRestart(const String &path) override { calls.push_back("at restart " + path.ToUTF8()); return true; }
+
+			void ShowProgress(const String &title, const String &text, Int percent) override { calls.push_back("progress " + title.ToUTF8() + ": " + text.ToUTF8() + " " + std::to_string(percent)); }
+			void EndProgress() override { calls.push_back("end progress"); }
 	};
 
 	String InstalledUninstallerName() { return Path::Join("uninstall", "uninstall.exe"); }
@@ -360,5 +363,33 @@ namespace
 		EXPECT_TRUE(File(Path::Join(install, Path::Join("sub", "held.txt"))).Exists());
 		EXPECT_FALSE(File("restart.txt").Exists());
 		EXPECT_FALSE(File("uninstall.xml").Exists());
+	}
+
+	// Passive: the first instance asks nothing and hands /P on; the copy
+	// shows its progress step by step instead of a report.
+	TEST_F(UninstallerRun, PassiveShowsProgressAndAsksNothing)
+	{
+		system.answers = { 7 };
+
+		EXPECT_EQ(0, Tolvane::RunFirstInstance(system, Tolvane::ParseOptions("/P", false)));
+		ASSERT_EQ(2u, system.calls.size());
+		EXPECT_EQ("start " + Path::Join(String(temp).Append("1234"), "uninstall.exe").ToUTF8() + " --wait 4242 /P --temp in " + String(temp).Append("1234").ToUTF8(), system.calls[0]);
+		EXPECT_TRUE(Tolvane::RemovalOptions("--wait 4242 /P --temp").passive);
+
+		std::filesystem::current_path((String(temp).Append("1234")).ToUTF8());
+		system.calls.clear();
+		Tolvane::RunRemovalInstance(system, "--wait 4242 /P --temp");
+
+		// Four files and a folder: a step each, the registration, then the
+		// whole bar.
+		std::string	 progress = "progress App Uninstaller: Removing App 1.0 from your computer... ";
+		std::vector<std::string> expected = { "wait 4242" };
+
+		for (Int percent : { 0, 0, 20, 40, 60, 80 }) expected.push_back(progress + std::to_string(percent));
+
+		expected.insert(expected.end(), { "unregister App", progress + "100", "end progress" });
+
+		EXPECT_EQ(expected, system.calls);
+		EXPECT_FALSE(File(Path::Join(install, "app.txt")).Exists());
 	}
 }

@@ -96,7 +96,7 @@ Tolvane::Options Tolvane::ParseOptions(const String &commandLine, bool allowTarg
 		if	(upper == L"/S")				     options.silent = true;
 		else if (upper == L"/?")				     options.help   = true;
 		else if (allowTarget && upper == L"/CLOSEAPPS")		     options.closeApps = true;
-		else if (allowTarget && upper == L"/P")			     options.passive = true;
+		else if (upper == L"/P")				     options.passive = true;
 		else if (upper.compare(0, 5, L"/LOG=") == 0 && token.size() > 5) options.logFile = String(token.substr(5));
 		else if (allowTarget && upper == L"/ALLOWDOWNGRADE")		     options.allowDowngrade = true;
 		else if (allowTarget && upper.compare(0, 3, L"/D=") == 0 && token.size() > 3) { options.target = String(token.substr(3)); options.hasTarget = true; }
@@ -124,8 +124,9 @@ String Tolvane::OptionsHelp(bool setup)
 			  "/D=FOLDER\tinstall into FOLDER; last on the line it may hold\n\tspaces unquoted, elsewhere quote it: /D=\"C:\\My Apps\\X\"\n\n"
 			  "Exit codes: 0 done, 1 something failed and the installation was\ntaken back, 2 an option was refused, 3 no setup script, 4 the\nfolder holds another product, 5 a newer version is installed,\n6 the product is installed in another folder, 3010 done, but\nfiles in use are replaced when the computer restarts.";
 
-	return "uninstall [/S] [/LOG=FILE]\n\n"
+	return "uninstall [/S | /P] [/LOG=FILE]\n\n"
 	       "/S\tremove without a question or a report\n"
+	       "/P\tthe same, showing only the removal's progress\n"
 	       "/LOG=FILE\twrite every step, path and failure to FILE (UTF-8)\n\n"
 	       "Exit codes: 0 done (the removal runs on in a temporary copy),\n2 an option was refused, 3 no uninstall script here.";
 }

@@ -7,8 +7,9 @@
 //                 elsewhere a folder with spaces is quoted: /D="C:\My Apps\X"
 //   /LOG=FILE     a UTF-8 log of every step, path and failure
 //   /ALLOWDOWNGRADE  install over a newer registered version (setup.exe only)
-//   /P            passive (setup.exe only): only the installation page and
-//                 its bars, no question, no click; otherwise as /S
+//   /P            passive: only the installation page and its bars (the
+//                 uninstaller: its progress), no question, no click;
+//                 otherwise as /S
 //   /CLOSEAPPS    with /S or /P (setup.exe only): ask the programs that hold files of the run to
 //                 close, before replacing what is still held at restart
 //   /?            what the options are
@@ -46,7 +47,7 @@ namespace Tolvane
 	};
 
 	// Parses a command line (without the program's name). allowTarget says
-	// whether /D=, /ALLOWDOWNGRADE, /P and /CLOSEAPPS are known (setup.exe) or refused
+	// whether /D=, /ALLOWDOWNGRADE and /CLOSEAPPS are known (setup.exe) or refused
 	// (uninstall.exe).
 	Options		 ParseOptions(const smooth::String &commandLine, bool allowTarget);
 

@@ -49,8 +49,8 @@ namespace
 		}
 	}
 
-	// The passive mode and closing programs are setup's alone; both end an
-	// unquoted folder.
+	// Both programs have a passive mode; closing programs is setup's alone.
+	// Both end an unquoted folder.
 	TEST(CommandLine, PassiveAndCloseApps)
 	{
 		struct { const char *line; bool setup, passive, closeApps, refused; const char *target; } cases[] = {
@@ -60,7 +60,7 @@ namespace
 			{ "/D=C:\\Some Folder /P /CLOSEAPPS", true, true, true, false, "C:\\Some Folder" },
 			{ "/D=C:\\Pictures /Photos", true, false, false, false, "C:\\Pictures /Photos" },
 			{ "/PASSIVE", true, false, false, true, "" },
-			{ "/P", false, false, false, true, "" },
+			{ "/P", false, true, false, false, "" },
 			{ "/S /CLOSEAPPS", false, false, false, true, "" },
 		};
 

@@ -400,3 +400,46 @@ TEST_F(InUseE2E, PassiveShowsOnlyTheInstallationPageAndEndsByItself)
 	EXPECT_TRUE(ReadFile(target + L"\\app.exe", &bytes) && bytes == program);
 	EXPECT_EQ(Value(key, L"DisplayVersion"), "sz 1.0");
 }
+
+// uninstall.exe /P: no question and no report; the only window, of any
+// process that was not there before, is the removal's progress, and the
+// installation is gone by itself.
+TEST_F(InUseE2E, PassiveUninstallShowsOnlyItsProgress)
+{
+	const Product product = Version(1);
+	ASSERT_NO_FATAL_FAILURE(Stage(&product, "1.0"));
+	ASSERT_TRUE(InstallSilently(L"/S /D=" + target, 0));
+
+	std::set<HWND> before;
+	EnumWindows([](HWND window, LPARAM data) -> BOOL { reinterpret_cast<std::set<HWND> *>(data)->insert(window); return TRUE; }, reinterpret_cast<LPARAM>(&before));
+
+	Process first;
+	ASSERT_TRUE(first.Start(target + L"\\uninstall\\uninstall.exe", L"/P", target));
+	struct Watch { std::set<HWND> *before; std::set<std::string> seen; HWND progress; } watch{&before, {}, nullptr};
+	bool shot = false;
+	const bool gone = WaitUntil(kRunTimeout, [&] {
+		EnumWindows([](HWND window, LPARAM data) -> BOOL {
+			Watch *watch = reinterpret_cast<Watch *>(data);
+			if (watch->before->count(window) || !IsWindowVisible(window)) return TRUE;
+			std::string what = Narrow(ClassOf(window)) + " \"" + Narrow(WindowText(window)) + "\"";
+			for (const Control &control : Controls(window))
+				if (IsWindowVisible(control.hwnd) && IsClass(control, L"Button")) what += " button \"" + Narrow(control.text) + "\"";
+			watch->seen.insert(what);
+			watch->progress = window;
+			return TRUE;
+		}, reinterpret_cast<LPARAM>(&watch));
+		if (!shot && watch.progress && IsWindow(watch.progress))
+		{
+			std::wstring error;
+			shot = SaveScreenshot(watch.progress, ScreenshotRoot() + L"\\InUseE2E\\passive-uninstall.png", &error);
+		}
+		return !FolderExists(target) && !KeyExists(HKEY_LOCAL_MACHINE, key);
+	}, 20);
+
+	EXPECT_TRUE(gone) << "the installation is still there";
+	DWORD code = 1;
+	EXPECT_TRUE(first.WaitForExit(kExitTimeout, &code));
+	EXPECT_EQ(code, 0u);
+	EXPECT_TRUE(shot && !watch.seen.empty()) << "the progress was never seen";
+	for (const std::string &what : watch.seen) EXPECT_EQ(what, "smooth.Window \"" + app + " Uninstaller\"") << "a window other than the progress";
+}
