@@ -175,22 +175,30 @@ namespace
 		return programs;
 	}
 
+	struct WindowSearch
+	{
+		DWORD			 processId;
+		std::vector<HWND>	 windows;
+	};
+
+	BOOL CALLBACK TakeWindow(HWND window, LPARAM data)
+	{
+		WindowSearch	*search = (WindowSearch *) data;
+		DWORD		 owner	= 0;
+
+		GetWindowThreadProcessId(window, &owner);
+
+		if (owner == search->processId && IsWindowVisible(window)) search->windows.push_back(window);
+
+		return TRUE;
+	}
+
 	// The visible top-level windows of a process.
 	std::vector<HWND> WindowsOf(DWORD processId)
 	{
-		struct Search { DWORD processId; std::vector<HWND> windows; } search = { processId, {} };
+		WindowSearch	 search = { processId, {} };
 
-		EnumWindows([](HWND window, LPARAM data) -> BOOL
-		{
-			Search	*search = (Search *) data;
-			DWORD	 owner	= 0;
-
-			GetWindowThreadProcessId(window, &owner);
-
-			if (owner == search->processId && IsWindowVisible(window)) search->windows.push_back(window);
-
-			return TRUE;
-		}, (LPARAM) &search);
+		EnumWindows(&TakeWindow, (LPARAM) &search);
 
 		return search.windows;
 	}

@@ -282,20 +282,57 @@ TEST_F(InUseE2E, WizardIgnoreEndsOnTheRestartPage)
 
 namespace
 {
+	struct BoxSearch
+	{
+		const std::wstring *caption;
+		DWORD exclude;
+		HWND found;
+	};
+
+	BOOL CALLBACK TakeBox(HWND window, LPARAM data)
+	{
+		BoxSearch *search = reinterpret_cast<BoxSearch *>(data);
+		DWORD owner = 0;
+		GetWindowThreadProcessId(window, &owner);
+		if (owner == search->exclude || !IsWindowVisible(window) || ClassOf(window) != L"#32770" || WindowText(window) != *search->caption) return TRUE;
+		search->found = window;
+		return FALSE;
+	}
+
 	// A visible message box with caption of a process other than exclude.
 	HWND BoxOfAnotherProcess(const std::wstring &caption, DWORD exclude, DWORD *pid)
 	{
-		struct Search { const std::wstring *caption; DWORD exclude; HWND found; } search{&caption, exclude, nullptr};
-		EnumWindows([](HWND window, LPARAM data) -> BOOL {
-			Search *search = reinterpret_cast<Search *>(data);
-			DWORD owner = 0;
-			GetWindowThreadProcessId(window, &owner);
-			if (owner == search->exclude || !IsWindowVisible(window) || ClassOf(window) != L"#32770" || WindowText(window) != *search->caption) return TRUE;
-			search->found = window;
-			return FALSE;
-		}, reinterpret_cast<LPARAM>(&search));
+		BoxSearch search{&caption, exclude, nullptr};
+		EnumWindows(&TakeBox, reinterpret_cast<LPARAM>(&search));
 		if (search.found) GetWindowThreadProcessId(search.found, pid);
 		return search.found;
+	}
+
+	BOOL CALLBACK TakeAny(HWND window, LPARAM data)
+	{
+		reinterpret_cast<std::set<HWND> *>(data)->insert(window);
+		return TRUE;
+	}
+
+	// What a passive run showed: every visible top-level window not in
+	// before, as its class, title and visible buttons; the last one seen.
+	struct Watch
+	{
+		const std::set<HWND> *before;
+		std::set<std::string> seen;
+		HWND last;
+	};
+
+	BOOL CALLBACK TakeNew(HWND window, LPARAM data)
+	{
+		Watch *watch = reinterpret_cast<Watch *>(data);
+		if (watch->before->count(window) || !IsWindowVisible(window)) return TRUE;
+		std::string what = Narrow(ClassOf(window)) + " \"" + Narrow(WindowText(window)) + "\"";
+		for (const Control &control : Controls(window))
+			if (IsWindowVisible(control.hwnd) && IsClass(control, L"Button")) what += " button \"" + Narrow(control.text) + "\"";
+		watch->seen.insert(what);
+		watch->last = window;
+		return TRUE;
 	}
 }
 
@@ -411,27 +448,18 @@ TEST_F(InUseE2E, PassiveUninstallShowsOnlyItsProgress)
 	ASSERT_TRUE(InstallSilently(L"/S /D=" + target, 0));
 
 	std::set<HWND> before;
-	EnumWindows([](HWND window, LPARAM data) -> BOOL { reinterpret_cast<std::set<HWND> *>(data)->insert(window); return TRUE; }, reinterpret_cast<LPARAM>(&before));
+	EnumWindows(&TakeAny, reinterpret_cast<LPARAM>(&before));
 
 	Process first;
 	ASSERT_TRUE(first.Start(target + L"\\uninstall\\uninstall.exe", L"/P", target));
-	struct Watch { std::set<HWND> *before; std::set<std::string> seen; HWND progress; } watch{&before, {}, nullptr};
+	Watch watch{&before, {}, nullptr};
 	bool shot = false;
 	const bool gone = WaitUntil(kRunTimeout, [&] {
-		EnumWindows([](HWND window, LPARAM data) -> BOOL {
-			Watch *watch = reinterpret_cast<Watch *>(data);
-			if (watch->before->count(window) || !IsWindowVisible(window)) return TRUE;
-			std::string what = Narrow(ClassOf(window)) + " \"" + Narrow(WindowText(window)) + "\"";
-			for (const Control &control : Controls(window))
-				if (IsWindowVisible(control.hwnd) && IsClass(control, L"Button")) what += " button \"" + Narrow(control.text) + "\"";
-			watch->seen.insert(what);
-			watch->progress = window;
-			return TRUE;
-		}, reinterpret_cast<LPARAM>(&watch));
-		if (!shot && watch.progress && IsWindow(watch.progress))
+		EnumWindows(&TakeNew, reinterpret_cast<LPARAM>(&watch));
+		if (!shot && watch.last && IsWindow(watch.last))
 		{
 			std::wstring error;
-			shot = SaveScreenshot(watch.progress, ScreenshotRoot() + L"\\InUseE2E\\passive-uninstall.png", &error);
+			shot = SaveScreenshot(watch.last, ScreenshotRoot() + L"\\InUseE2E\\passive-uninstall.png", &error);
 		}
 		return !FolderExists(target) && !KeyExists(HKEY_LOCAL_MACHINE, key);
 	}, 20);
