@@ -7,6 +7,10 @@
 
 #include <memory>
 
+#ifdef _WIN32
+#include <windows.h>
+#endif
+
 using namespace smooth;
 using namespace EngineTest;
 
@@ -184,4 +188,82 @@ namespace
 		EXPECT_EQ(3010, Tolvane::SilentExitCode(false, true));
 		EXPECT_EQ(Tolvane::EXIT_FAILED, Tolvane::SilentExitCode(true, true)) << "a failed run is taken back: nothing waits for the restart";
 	}
+
+#ifdef _WIN32
+	// The pending deletions and replacements of the next start, as one text.
+	std::wstring PendingOperations()
+	{
+		HKEY			 key;
+		std::vector<wchar_t>	 data;
+		DWORD			 type = 0, size = 0;
+
+		if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, L"System\\CurrentControlSet\\Control\\Session Manager", 0, KEY_QUERY_VALUE, &key) != ERROR_SUCCESS) return L"";
+
+		if (RegQueryValueExW(key, L"PendingFileRenameOperations", nullptr, &type, nullptr, &size) == ERROR_SUCCESS)
+		{
+			data.resize(size / sizeof(wchar_t) + 1, 0);
+			RegQueryValueExW(key, L"PendingFileRenameOperations", nullptr, &type, (BYTE *) data.data(), &size);
+		}
+
+		RegCloseKey(key);
+
+		for (wchar_t &c : data) if (c == 0) c = L'|';
+
+		return std::wstring(data.begin(), data.end());
+	}
+
+	// A file this process holds open without sharing is in use; one nobody
+	// holds, or that does not exist, is not. A backup file still held when
+	// the run commits stays for the next restart, with the run folder; the
+	// journal goes at once.
+	TEST(InUseOnWindows, HeldFilesAreFoundAndAHeldBackupGoesAtRestart)
+	{
+		smooth_test::ScratchFolder	 scratch;
+
+		scratch.Write("held.txt", "held");
+		scratch.Write("free.txt", "free");
+
+		HANDLE	 held = CreateFileW(scratch.Path("held.txt").Wide(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+
+		ASSERT_NE(INVALID_HANDLE_VALUE, held);
+
+		std::vector<Tolvane::FileInUse> uses = Tolvane::FindFilesInUseOnSystem({ scratch.Path("free.txt"), scratch.Path("held.txt"), scratch.Path("missing.txt") });
+
+		CloseHandle(held);
+		ASSERT_EQ(1u, uses.size());
+		EXPECT_EQ(scratch.Path("held.txt"), uses[0].path);
+		EXPECT_EQ("", uses[0].program.ToUTF8()) << "this process does not name itself";
+
+		String			 target = scratch.Path("Target");
+		String			 file	= String(target).Append("\\app.exe");
+
+		Directory(target).Create();
+		scratch.Write("Target\\app.exe", "old");
+
+		Tolvane::RunTransaction	 run([](const String &, Tolvane::RegistrySnapshot &) { return true; });
+
+		ASSERT_EQ(Success(), run.Begin(target, {}));
+		ASSERT_TRUE(run.WillWriteFiles({ file }));
+		ASSERT_TRUE(run.MakeRoomFor(file));
+
+		String	 kept = String(Tolvane::BackupOf(target)).Append("\\0\\1");
+
+		held = CreateFileW(kept.Wide(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+		ASSERT_NE(INVALID_HANDLE_VALUE, held);
+		EXPECT_EQ(Success(), run.Commit());
+		CloseHandle(held);
+
+		EXPECT_FALSE(File(Tolvane::JournalOf(target)).Exists());
+		EXPECT_TRUE(File(kept).Exists());
+
+		std::wstring	 pending = PendingOperations();
+
+		for (const String &path : { kept, String(Tolvane::BackupOf(target)).Append("\\0"), Tolvane::BackupOf(target), Tolvane::RunFolderOf(target) })
+		{
+			EXPECT_NE(std::wstring::npos, pending.find(std::wstring(L"\\??\\") + path.Wide() + L"||")) << path.ToUTF8();
+		}
+
+		EXPECT_LT(pending.find(kept.Wide()), pending.find((std::wstring(Tolvane::RunFolderOf(target).Wide()) + L"||").c_str())) << "the file before its folders";
+	}
+#endif
 }
