@@ -128,5 +128,5 @@ String Tolvane::OptionsHelp(bool setup)
 	       "/S\tremove without a question or a report\n"
 	       "/P\tthe same, showing only the removal's progress\n"
 	       "/LOG=FILE\twrite every step, path and failure to FILE (UTF-8)\n\n"
-	       "Exit codes: 0 done (the removal runs on in a temporary copy),\n2 an option was refused, 3 no uninstall script here.";
+	       "Exit codes: 0 done (the removal runs on in a temporary copy),\n2 an option was refused, 3 no uninstall script here, 3010 done,\nbut files in use are removed when the computer restarts.";
 }

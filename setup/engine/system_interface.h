@@ -1,8 +1,10 @@
 // What the installation needs of Windows itself: the platform family, the
-// special folders, the Program Files folder and shortcut files. The run and
-// the wizard's pages reach the system only through this interface, so the
-// portable run is tested natively with a recording fake, and the Windows
-// implementation is tested for real under Wine.
+// special folders, the Program Files folder, shortcut files, the list of
+// installed programs, and the files running programs hold with the work
+// left for the system's next start. The run and the wizard's pages reach
+// the system only through this interface, so the portable run is tested
+// natively with a recording fake, and the Windows implementation is tested
+// for real under Wine.
 #pragma once
 
 #include <smooth.h>
