@@ -3,11 +3,11 @@
 // files when the system restarts, or cancel) and never in the middle of a
 // run.
 //
-// What a run will replace or remove is known from the setup script, the
-// choices and the earlier installation's script; which of those files a
+// What a run or a removal will replace or delete is known from the setup
+// script, the choices and the uninstall scripts; which of those files a
 // program holds, and which program, only the system can say
-// (SystemInterface::FindFilesInUse). The rest is plain data, tested
-// natively.
+// (FindFilesInUseOnSystem, behind SystemInterface and UninstallSystem). The
+// rest is plain data, tested natively.
 #pragma once
 
 #include <smooth.h>
@@ -37,10 +37,11 @@ namespace Tolvane
 	// copy, and what the earlier installation's script lists below the
 	// target (an upgrade removes what the new version has not), except the
 	// setup script's kept data files and the installed uninstaller with its
-	// library and script, which the run replaces by a copy and never moves. Each path
-	// once, in that order; files that do not exist are left out, and an
-	// archive that cannot be read adds nothing. (Part of the engine's
-	// library; the rest of this header is shared with the uninstaller.)
+	// library and script, which the run replaces by a copy and never
+	// moves. Each path once, in that order; files that do not exist are
+	// left out, and an archive that cannot be read adds nothing. (Part of
+	// the engine's library; the rest of this header is shared with the
+	// uninstaller.)
 	std::vector<smooth::String> FilesTheRunChanges(const Configuration &config, const InstallChoices &choices);
 
 	// The files of candidates that exist, each once (paths compare as
