@@ -38,7 +38,7 @@ Int Tolvane::Main()
 		InstallLog	 log;
 
 		if (options.logFile != 0 && log.Open(options.logFile)) log.Write(String("FAILED ").Append(options.refused));
-		if (!options.silent) GetUninstallSystem().ShowMessage(String(options.refused).Append("\n\n").Append(OptionsHelp(false)), " Uninstaller", BOX_OK, 32513);
+		if (!options.silent && !options.passive) GetUninstallSystem().ShowMessage(String(options.refused).Append("\n\n").Append(OptionsHelp(false)), " Uninstaller", BOX_OK, 32513);
 
 		return EXIT_REFUSED;
 	}

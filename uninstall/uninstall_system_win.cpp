@@ -3,8 +3,14 @@
 
 #include <smooth/gui.h>
 
+#include "upgrade.h"
+
 #include <windows.h>
 #include <shellapi.h>
+#include <tlhelp32.h>
+
+#include <algorithm>
+#include <functional>
 
 using namespace smooth;
 
@@ -38,6 +44,28 @@ namespace
 		RegCloseKey(key);
 
 		return done;
+	}
+
+	// Whether path is the file of a module this process has loaded.
+	bool IsOwnModule(const String &path)
+	{
+		HANDLE	 modules = CreateToolhelp32Snapshot(TH32CS_SNAPMODULE, GetCurrentProcessId());
+		bool	 own	 = false;
+
+		if (modules == INVALID_HANDLE_VALUE) return false;
+
+		MODULEENTRY32W	 module = {};
+
+		module.dwSize = sizeof(module);
+
+		for (BOOL next = Module32FirstW(modules, &module); next && !own; next = Module32NextW(modules, &module))
+		{
+			own = Tolvane::PathKey(String(module.szExePath)) == Tolvane::PathKey(path);
+		}
+
+		CloseHandle(modules);
+
+		return own;
 	}
 
 	class WindowsUninstallSystem : public Tolvane::UninstallSystem
@@ -109,6 +137,70 @@ namespace
 
 				return length > 0 && length < 32767 ? String(path) : String();
 			}
+
+			/* The first instance runs as the installed uninstaller, with the
+			 * installation's platform library loaded: those are ours, and go
+			 * only once we have ended.
+			 */
+			std::vector<Tolvane::FileInUse> FindFilesInUse(const std::vector<String> &paths) override
+			{
+				std::vector<String>	 others;
+
+				for (const String &path : paths) if (!IsOwnModule(path)) others.push_back(path);
+
+				return Tolvane::FindFilesInUseOnSystem(others);
+			}
+
+			bool DeleteAtRestart(const String &path) override
+			{
+				return MoveFileExW(path.Wide(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT) != 0;
+			}
+
+			/* The removal runs on the window's own thread: between its steps
+			 * the window takes what is waiting for it, so it paints and moves.
+			 */
+			void ShowProgress(const String &title, const String &text, Int percent) override
+			{
+				if (window == nullptr)
+				{
+					GUI::Rect	 monitor = System::MultiMonitor::GetActiveMonitorMetrics();
+
+					window = new GUI::Window(title, GUI::Point(std::max(0, int(monitor.right - monitor.left - 400) / 2), std::max(0, int(monitor.bottom - monitor.top - 130) / 2)), GUI::Size(400, 130));
+					titlebar = new GUI::Titlebar(4);
+					label	 = new GUI::Text(text, GUI::Point(12, 42));
+					bar	 = new GUI::Progressbar(GUI::Point(12, 70), GUI::Size(370, 0), GUI::OR_HORZ, 2, 0, 100, 0);
+
+					window->Add(titlebar);
+					window->Add(label);
+					window->Add(bar);
+					window->doQuit.Connect(std::function<Bool()>([] { return Bool(false); }));
+					window->Show();
+				}
+
+				bar->SetValue(percent);
+
+				GUI::PumpMessagesUntil([] { return Bool(true); }, 0);
+			}
+
+			void EndProgress() override
+			{
+				if (window == nullptr) return;
+
+				window->Hide();
+
+				Object::DeleteObject(window);
+				Object::DeleteObject(titlebar);
+				Object::DeleteObject(label);
+				Object::DeleteObject(bar);
+
+				window = nullptr;
+			}
+		private:
+			GUI::Window		*window	  = nullptr;
+			GUI::Titlebar		*titlebar = nullptr;
+			GUI::Text		*label	  = nullptr;
+			GUI::Progressbar	*bar	  = nullptr;
+		public:
 
 			bool RestoreRegistration(const String &name, const Tolvane::RegistrySnapshot &snapshot) override
 			{

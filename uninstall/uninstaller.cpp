@@ -5,7 +5,9 @@
 #include "installed_layout.h"
 #include "run_transaction.h"
 #include "uninstall_script.h"
+#include "upgrade.h"
 
+#include <set>
 #include <string>
 #include <vector>
 
@@ -46,12 +48,13 @@ namespace
 		return output.Close() == Success();
 	}
 
-	// Deletes the three copies in folder and folder itself. With atRestart,
+	// Deletes the three copies in folder (and the list of files left for
+	// the restart, when there is one) and folder itself. With atRestart,
 	// what cannot go now goes at the system's next start, the folder after
 	// its files.
 	void RemoveCopies(const String &folder, bool atRestart)
 	{
-		for (const char *name : { UninstallerName, LibraryName, ScriptName })
+		for (const char *name : { UninstallerName, LibraryName, ScriptName, Tolvane::RestartListName })
 		{
 			File	 file(Path::Join(folder, name));
 
@@ -62,8 +65,68 @@ namespace
 	}
 }
 
+namespace
+{
+	// Before the removal: the files of removal that running programs hold.
+	// false when the user cancels; else atRestart gets the files the user
+	// (or a silent run) leaves for the restart.
+	bool FilesInUseSettled(Tolvane::UninstallSystem &system, const Tolvane::RemovalList &removal, const String &application, const Tolvane::Options &options, Tolvane::InstallLog &log, std::vector<String> &atRestart)
+	{
+		std::vector<String>	 files = Tolvane::ExistingFilesOnce(removal.files, {});
+
+		while (true)
+		{
+			std::vector<Tolvane::FileInUse>	 uses = system.FindFilesInUse(files);
+
+			if (uses.empty()) return true;
+
+			for (const Tolvane::FileInUse &use : uses) log.Write(String("in use ").Append(use.path).Append(" by ").Append(use.program != 0 ? use.program : String("an unknown program")));
+
+			Int	 answer = options.silent ? Tolvane::ANSWER_IGNORE : system.ShowMessage(Tolvane::FilesInUseQuestion(uses, true), Tolvane::UninstallerCaption(application), Tolvane::BOX_ABORTRETRYIGNORE, Tolvane::ICON_EXCLAMATION);
+
+			if (answer == Tolvane::ANSWER_RETRY) continue;
+			if (answer != Tolvane::ANSWER_IGNORE) { log.Write("cancelled: files in use"); return false; }
+
+			for (const Tolvane::FileInUse &use : uses) if (atRestart.empty() || Tolvane::PathKey(atRestart.back()) != Tolvane::PathKey(use.path)) atRestart.push_back(use.path);
+
+			return true;
+		}
+	}
+
+	std::string RestartList(const std::vector<String> &paths)
+	{
+		std::string	 text;
+
+		for (const String &path : paths) text.append(path.ToUTF8()).append("\n");
+
+		return text;
+	}
+
+	std::vector<String> ReadRestartList(const String &file)
+	{
+		std::vector<String>	 paths;
+		std::string		 text;
+
+		if (!Tolvane::ReadFileBytes(file, text, 64 * 1024 * 1024)) return paths;
+
+		for (size_t at = 0; at < text.size(); )
+		{
+			size_t	 end = text.find('\n', at);
+
+			if (end == std::string::npos) end = text.size();
+			if (end > at) paths.push_back(String::FromUTF8(text.substr(at, end - at).c_str()));
+
+			at = end + 1;
+		}
+
+		return paths;
+	}
+}
+
 namespace Tolvane
 {
+	const char *const RestartListName = "restart.txt";
+
 	const char *const WrongFolderText = "The uninstaller must be started from the installation folder of the program.\n\n"
 					    "Please use its shortcut in the Start menu, or start it with the program's folder as working folder.";
 	const char *const StartFailedText = "The uninstaller could not start its copy in the temporary folder. Nothing was removed.";
@@ -157,8 +220,13 @@ Tolvane::Options Tolvane::RemovalOptions(const String &commandLine)
 	return options.refused != 0 ? Options() : options;
 }
 
-Int Tolvane::RunFirstInstance(UninstallSystem &system, const Options &options)
+Int Tolvane::RunFirstInstance(UninstallSystem &system, const Options &given)
 {
+	/* Passive asks nothing either; only the copy shows something. */
+	Options		 options = given;
+
+	options.silent = given.silent || given.passive;
+
 	InstallLog	 log;
 
 	if (options.logFile != 0) log.Open(options.logFile);
@@ -238,11 +306,17 @@ Int Tolvane::RunFirstInstance(UninstallSystem &system, const Options &options)
 
 	if (refused > 0) log.Write(String("refused ").Append(String::FromInt(Int(refused))).Append(" entries of the uninstall script outside ").Append(here));
 
+	std::vector<String>	 atRestart;
+
+	if (!FilesInUseSettled(system, confined, application, options, log, atRestart)) return EXIT_OK;
+
 	String	 folder = MakeFreshFolder(system.GetTempDirectory(), system.GetTickCount());
 	bool	 copied = folder != 0;
 
 	for (const Copy &copy : copies) copied = copied && (&copy == &script && refused > 0 ? SaveScript(Path::Join(folder, copy.name), contents, confined)
 											 : WriteWhole(Path::Join(folder, copy.name), copy.bytes));
+
+	if (!atRestart.empty()) copied = copied && WriteWhole(Path::Join(folder, RestartListName), RestartList(atRestart));
 
 	/* A copy that could not be made whole would run broken or not at all:
 	 * take back what was written and tell the user nothing was removed.
@@ -260,7 +334,8 @@ Int Tolvane::RunFirstInstance(UninstallSystem &system, const Options &options)
 
 	String	 parameters = String("--wait ").Append(String::FromInt(system.GetProcessId()));
 
-	if (options.silent)	    parameters.Append(" /S");
+	if	(given.passive)	    parameters.Append(" /P");
+	else if (options.silent)    parameters.Append(" /S");
 	if (options.logFile != 0) parameters.Append(" \"/LOG=").Append(options.logFile).Append("\"");
 
 	parameters.Append(" --temp");
@@ -287,7 +362,7 @@ Int Tolvane::RunFirstInstance(UninstallSystem &system, const Options &options)
 
 	system.WriteRunOnce(String("removeTempFiles").Append(String::FromInt(system.GetTickCount())), CleanupCommand(folder));
 
-	return EXIT_OK;
+	return atRestart.empty() ? EXIT_OK : EXIT_RESTART;
 }
 
 void Tolvane::RunRemovalInstance(UninstallSystem &system, const String &commandLine)
@@ -310,15 +385,60 @@ void Tolvane::RunRemovalInstance(UninstallSystem &system, const String &commandL
 		return;
 	}
 
-	// Says what went and what stayed.
+	// Says what went and what stayed. Files in use that the user left for
+	// the restart are deleted then, with the folders that hold them.
 	class LoggingRemover : public Remover
 	{
 		public:
-			explicit LoggingRemover(InstallLog &log) : log(log) { }
+			LoggingRemover(InstallLog &log, UninstallSystem &system, const std::vector<String> &atRestart) : log(log), system(system)
+			{
+				for (const String &path : atRestart) restart.insert(PathKey(path));
+			}
 
-			bool RemoveFile(const String &path) override	 { return Say(Remover::RemoveFile(path), "file", path); }
-			bool RemoveFolder(const String &path) override	 { return Say(Remover::RemoveFolder(path), "folder", path); }
+			bool RemoveFile(const String &path) override
+			{
+				Step();
+
+				if (restart.count(PathKey(path)) == 0) return Say(Remover::RemoveFile(path), "file", path);
+
+				return Later(path);
+			}
+
+			bool RemoveFolder(const String &path) override
+			{
+				Step();
+
+				if (Remover::RemoveFolder(path)) return Say(true, "folder", path);
+
+				for (const String &file : later) if (IsBelow(file, path)) return Later(path);
+
+				return Say(false, "folder", path);
+			}
+
+			// Passive: the window's title and text, and how many steps the
+			// walk takes.
+			String			 title, text;
+			Int			 steps = 0;
+			Int			 done  = 0;
+
+			std::vector<String>	 later;
 		private:
+			void Step()
+			{
+				if (steps > 0) system.ShowProgress(title, text, Int(Int64(done++) * 100 / steps));
+			}
+
+			bool Later(const String &path)
+			{
+				bool	 asked = system.DeleteAtRestart(path);
+
+				log.Write(String(asked ? "removed at restart " : "kept ").Append(path));
+
+				if (asked) later.push_back(path);
+
+				return asked;
+			}
+
 			bool Say(bool removed, const char *what, const String &path)
 			{
 				log.Write(String(removed ? "removed " : "kept ").Append(what).Append(" ").Append(path));
@@ -326,8 +446,19 @@ void Tolvane::RunRemovalInstance(UninstallSystem &system, const String &commandL
 				return removed;
 			}
 
-			InstallLog	&log;
-	} remover(log);
+			InstallLog		&log;
+			UninstallSystem		&system;
+			std::set<std::wstring>	 restart;
+	} remover(log, system, ReadRestartList(RestartListName));
+
+	if (options.passive)
+	{
+		remover.title = UninstallerCaption(script.application);
+		remover.text  = String("Removing ").Append(script.application).Append(" ").Append(script.version).Append(" from your computer...");
+		remover.steps = Int(script.removal.files.size() + script.removal.folders.size());
+
+		system.ShowProgress(remover.title, remover.text, 0);
+	}
 
 	Tolvane::RunRemoval(script.removal, remover);
 
@@ -340,7 +471,15 @@ void Tolvane::RunRemovalInstance(UninstallSystem &system, const String &commandL
 
 	log.Write("done");
 
-	if (!options.silent) system.ShowMessage(ReportText(script.application, script.version), UninstallerCaption(script.application), BOX_OK, ICON_EXCLAMATION);
+	String	 report = ReportText(script.application, script.version);
 
+	if (!remover.later.empty()) report.Append("\n\nSome of its files were in use; they are removed when the computer restarts.");
+
+	if (options.passive) system.ShowProgress(remover.title, remover.text, 100);
+	if (options.passive) system.EndProgress();
+
+	if (!options.silent && !options.passive) system.ShowMessage(report, UninstallerCaption(script.application), BOX_OK, ICON_EXCLAMATION);
+
+	File(RestartListName).Delete();
 	File(ScriptName).Delete();
 }

@@ -11,16 +11,26 @@
 #include <smooth.h>
 
 #include "command_line.h"
+#include "files_in_use.h"
 #include "registry_backup.h"
+
+#include <vector>
 
 namespace Tolvane
 {
 	// Message box buttons and icons as the system numbers them.
 	const smooth::Int BOX_OK		= 0;
+	const smooth::Int BOX_ABORTRETRYIGNORE	= 2;
 	const smooth::Int BOX_YESNO		= 4;
 	const smooth::Int ICON_QUESTION		= 32514;
 	const smooth::Int ICON_EXCLAMATION	= 32515;
+	const smooth::Int ANSWER_RETRY		= 4;
+	const smooth::Int ANSWER_IGNORE		= 5;
 	const smooth::Int ANSWER_YES		= 6;
+
+	// The list of files left for the restart that the first instance hands
+	// to its copy, beside the copy's script: one path a line, UTF-8.
+	extern const char *const RestartListName;
 
 	class UninstallSystem
 	{
@@ -55,6 +65,20 @@ namespace Tolvane
 			// Makes a product's entry in the list of installed programs what
 			// snapshot holds (taking back an unfinished installation run).
 			virtual bool		 RestoreRegistration(const smooth::String &name, const RegistrySnapshot &snapshot) = 0;
+
+			// Which of paths running programs hold, with their programs; the
+			// files this program itself has loaded (its copy removes them
+			// once it has ended) are not counted. The default knows of none.
+			virtual std::vector<FileInUse> FindFilesInUse(const std::vector<smooth::String> &paths) { (void) paths; return {}; }
+			// Has the system delete path (a file, or a folder then empty) when
+			// it next starts; false when it cannot (the default).
+			virtual bool		 DeleteAtRestart(const smooth::String &path) { (void) path; return false; }
+
+			// The passive removal's window: shows text and a bar at percent
+			// (0 to 100), made at the first call, and keeps it answering;
+			// EndProgress closes it. The defaults show nothing.
+			virtual void		 ShowProgress(const smooth::String &title, const smooth::String &text, smooth::Int percent) { (void) title; (void) text; (void) percent; }
+			virtual void		 EndProgress() { }
 	};
 
 	// The running system's implementation (Windows builds only).
@@ -88,9 +112,16 @@ namespace Tolvane
 	// there. An installation run that did not finish there (a journal left
 	// behind) is taken back first, and the user told so in one message.
 	// Silent (/S): no question, and the copy shows no report; /LOG=
-	// goes on to the copy. The copy's script keeps only what
+	// goes on to the copy. Passive (/P) is silent, and the copy shows its
+	// progress (ShowProgress) instead. The copy's script keeps only what
 	// ConfinedRemovalList allows for this folder (the log counts what was
-	// left out); a script with nothing to leave out is copied unchanged. Returns EXIT_OK once the copy runs (or after No),
+	// left out); a script with nothing to leave out is copied unchanged.
+	// Before anything is copied, files of that list that running programs
+	// hold are asked about: Retry looks again, Ignore leaves them to be
+	// deleted at restart (RestartListName, for the copy), Abort ends with
+	// nothing changed; silently they are left for the restart. Returns
+	// EXIT_OK once the copy runs (or after No or Abort),
+	// EXIT_RESTART when it runs and files wait for the restart,
 	// EXIT_NO_SCRIPT when there is no installation to remove here and
 	// EXIT_FAILED when the copy could not be made or started. A copy that
 	// cannot be started is said so in a message (StartFailedText; not when
@@ -106,8 +137,11 @@ namespace Tolvane
 	// The removal in the current working folder (the temporary folder, or
 	// wherever a command line ending with "--temp" started us): waits for the
 	// first instance named in commandLine, applies the script, reports, and
-	// deletes the script copy; the program's entry in the list of installed
-	// programs goes with the files. Nothing is removed or shown when the
-	// script cannot be loaded.
+	// deletes the script copy (passive: with its progress shown while it
+	// works, and no report); the program's entry in the list of installed
+	// programs goes with the files. The files of the restart list (and the
+	// folders that still hold them) are not removed but deleted when the
+	// system restarts, which the report then says. Nothing is removed or
+	// shown when the script cannot be loaded.
 	void		 RunRemovalInstance(UninstallSystem &system, const smooth::String &commandLine);
 }

@@ -118,6 +118,26 @@ namespace
 
 				return true;
 			}
+
+			// Files "held" by a program, for as many questions as heldFor says.
+			std::vector<String>		 held;
+			Int				 heldFor = 1000;
+
+			std::vector<Tolvane::FileInUse> FindFilesInUse(const std::vector<String> &paths) override
+			{
+				std::vector<Tolvane::FileInUse>	 uses;
+
+				for (const String &path : paths) for (const String &file : held) if (heldFor > 0 && path == file) uses.push_back({ path, "Editor", 9 });
+
+				heldFor--;
+
+				return uses;
+			}
+
+			bool DeleteAtRestart(const String &path) override { calls.push_back("at restart " + path.ToUTF8()); return true; }
+
+			void ShowProgress(const String &title, const String &text, Int percent) override { calls.push_back("progress " + title.ToUTF8() + ": " + text.ToUTF8() + " " + std::to_string(percent)); }
+			void EndProgress() override { calls.push_back("end progress"); }
 	};
 
 	String InstalledUninstallerName() { return Path::Join("uninstall", "uninstall.exe"); }
@@ -329,5 +349,100 @@ namespace
 		EXPECT_FALSE(File("new.txt").Exists());
 		EXPECT_EQ("app", scratch.Read(Path::Join("install", "app.txt")));
 		EXPECT_FALSE(Directory(Tolvane::RunFolderOf(install)).Exists());
+	}
+
+	// Files in use: the first instance asks after Yes (Retry looks again,
+	// Ignore hands the files to the copy, Abort changes nothing); a silent
+	// run leaves them for the restart and says so in its exit code. The copy
+	// deletes them, and the folders holding them, at restart.
+	TEST_F(UninstallerRun, FilesInUseAreAskedAboutAndLeftForTheRestart)
+	{
+		String	 app	= Path::Join(install, "app.txt");
+		std::string asked = "message App Uninstaller: " + Tolvane::FilesInUseQuestion({ { app, "Editor", 9 } }, true).ToUTF8() + " 2/32515";
+		std::string yes	  = "message App Uninstaller: " + Tolvane::QuestionText("App", "1.0").ToUTF8() + " 4/32514";
+
+		struct { const char *name; const char *line; std::vector<Int> answers; Int heldFor; Int exit; bool copied; size_t questions; } cases[] = {
+			{ "Abort", "", { 6, 3 }, 1000, 0, false, 1 },
+			{ "closed before Retry", "", { 6, 4 }, 1, 0, true, 1 },
+			{ "Retry, then Ignore", "", { 6, 4, 5 }, 1000, 3010, true, 2 },
+			{ "silent", "/S", {}, 1000, 3010, true, 0 },
+		};
+
+		UnsignedInt	 tick = 0;
+
+		for (const auto &c : cases)
+		{
+			SCOPED_TRACE(c.name);
+
+			system.calls.clear();
+			system.answers = c.answers;
+			system.held    = { app };
+			system.heldFor = c.heldFor;
+
+			EXPECT_EQ(c.exit, Tolvane::RunFirstInstance(system, Tolvane::ParseOptions(c.line, false)));
+			EXPECT_EQ(c.questions, size_t(std::count(system.calls.begin(), system.calls.end(), asked)));
+			EXPECT_EQ(!String(c.line).StartsWith("/S"), !system.calls.empty() && system.calls[0] == yes);
+
+			String	 name = String("tmp-1234").Append(tick == 0 ? String() : String("_").Append(String::FromInt(tick)));
+
+			EXPECT_EQ(c.copied, Directory(scratch.Path(name)).Exists());
+
+			if (!c.copied) continue;
+
+			tick++;
+
+			String	 list = Path::Join(name, "restart.txt");
+
+			EXPECT_EQ(c.exit == 3010 ? app.ToUTF8() + "\n" : std::string("(none)"), File(scratch.Path(list)).Exists() ? scratch.Read(list) : std::string("(none)"));
+		}
+
+		// The copy: the held file stays until the restart, and so does the
+		// folder that holds it; the report says so.
+		Directory(Path::Join(install, "sub")).Create();
+		Write(Path::Join("sub", "held.txt"), "held");
+		Directory(String(temp).Append("9")).Create();
+		scratch.Write(Path::Join("tmp-9", "uninstall.xml"), "<UninstallScript><application>App</application><version>1.0</version>"
+			      "<file>" + app.ToUTF8() + "</file><directory>" + Path::Join(install, "sub").ToUTF8() + "</directory>"
+			      "<file>" + Path::Join(install, Path::Join("sub", "held.txt")).ToUTF8() + "</file></UninstallScript>");
+		scratch.Write(Path::Join("tmp-9", "restart.txt"), Path::Join(install, Path::Join("sub", "held.txt")).ToUTF8() + "\n");
+		std::filesystem::current_path((String(temp).Append("9")).ToUTF8());
+		system.calls.clear();
+
+		Tolvane::RunRemovalInstance(system, "--temp");
+
+		EXPECT_EQ((std::vector<std::string>{ "at restart " + Path::Join(install, Path::Join("sub", "held.txt")).ToUTF8(), "at restart " + Path::Join(install, "sub").ToUTF8(),
+						     "message App Uninstaller: " + Tolvane::ReportText("App", "1.0").ToUTF8() + "\n\nSome of its files were in use; they are removed when the computer restarts. 0/32515" }), system.calls);
+		EXPECT_FALSE(File(app).Exists());
+		EXPECT_TRUE(File(Path::Join(install, Path::Join("sub", "held.txt"))).Exists());
+		EXPECT_FALSE(File("restart.txt").Exists());
+		EXPECT_FALSE(File("uninstall.xml").Exists());
+	}
+
+	// Passive: the first instance asks nothing and hands /P on; the copy
+	// shows its progress step by step instead of a report.
+	TEST_F(UninstallerRun, PassiveShowsProgressAndAsksNothing)
+	{
+		system.answers = { 7 };
+
+		EXPECT_EQ(0, Tolvane::RunFirstInstance(system, Tolvane::ParseOptions("/P", false)));
+		ASSERT_EQ(2u, system.calls.size());
+		EXPECT_EQ("start " + Path::Join(String(temp).Append("1234"), "uninstall.exe").ToUTF8() + " --wait 4242 /P --temp in " + String(temp).Append("1234").ToUTF8(), system.calls[0]);
+		EXPECT_TRUE(Tolvane::RemovalOptions("--wait 4242 /P --temp").passive);
+
+		std::filesystem::current_path((String(temp).Append("1234")).ToUTF8());
+		system.calls.clear();
+		Tolvane::RunRemovalInstance(system, "--wait 4242 /P --temp");
+
+		// Four files and a folder: a step each, the registration, then the
+		// whole bar.
+		std::string	 progress = "progress App Uninstaller: Removing App 1.0 from your computer... ";
+		std::vector<std::string> expected = { "wait 4242" };
+
+		for (Int percent : { 0, 0, 20, 40, 60, 80 }) expected.push_back(progress + std::to_string(percent));
+
+		expected.insert(expected.end(), { "unregister App", progress + "100", "end progress" });
+
+		EXPECT_EQ(expected, system.calls);
+		EXPECT_FALSE(File(Path::Join(install, "app.txt")).Exists());
 	}
 }

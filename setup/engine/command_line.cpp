@@ -25,7 +25,7 @@ namespace
 		{
 			if (text[i] != L' ' || text[i + 1] != L'/') continue;
 
-			for (const wchar_t *name : { L"/S", L"/D=", L"/LOG=", L"/?", L"/ALLOWDOWNGRADE" })
+			for (const wchar_t *name : { L"/S", L"/D=", L"/LOG=", L"/?", L"/ALLOWDOWNGRADE", L"/CLOSEAPPS", L"/P" })
 			{
 				size_t	 end = i + 1 + wcslen(name);
 
@@ -99,6 +99,8 @@ Tolvane::Options Tolvane::ParseOptions(const String &commandLine, bool allowTarg
 
 		if	(upper == L"/S")				     options.silent = true;
 		else if (upper == L"/?")				     options.help   = true;
+		else if (allowTarget && upper == L"/CLOSEAPPS")		     options.closeApps = true;
+		else if (upper == L"/P")				     options.passive = true;
 		else if (upper.compare(0, 5, L"/LOG=") == 0 && token.size() > 5) options.logFile = String(token.substr(5));
 		else if (allowTarget && upper == L"/ALLOWDOWNGRADE")		     options.allowDowngrade = true;
 		else if (allowTarget && upper.compare(0, 3, L"/D=") == 0 && token.size() > 3) { options.target = String(token.substr(3)); options.hasTarget = true; }
@@ -117,15 +119,18 @@ Tolvane::Options Tolvane::ParseOptions(const String &commandLine, bool allowTarg
 
 String Tolvane::OptionsHelp(bool setup)
 {
-	if (setup) return "setup [/S] [/LOG=FILE] [/ALLOWDOWNGRADE] [/D=FOLDER]\n\n"
+	if (setup) return "setup [/S | /P] [/CLOSEAPPS] [/LOG=FILE] [/ALLOWDOWNGRADE] [/D=FOLDER]\n\n"
 			  "/S\tinstall without any window: the default components, the\n\tproposed folder and the preset shortcuts\n"
+			  "/P\tthe same, showing only the installation page\n"
+			  "/CLOSEAPPS\twith /S or /P: ask programs that use files of the\n\tinstallation to close (waiting up to 30 seconds)\n"
 			  "/LOG=FILE\twrite every step, path and failure to FILE (UTF-8)\n"
 			  "/ALLOWDOWNGRADE\tinstall even when a newer version is installed\n"
 			  "/D=FOLDER\tinstall into FOLDER; last on the line it may hold\n\tspaces unquoted, elsewhere quote it: /D=\"C:\\My Apps\\X\"\n\n"
-			  "Exit codes: 0 done, 1 something failed and the installation was\ntaken back, 2 an option was refused, 3 no setup script, 4 the\nfolder holds another product, 5 a newer version is installed,\n6 the product is installed in another folder.";
+			  "Exit codes: 0 done, 1 something failed and the installation was\ntaken back, 2 an option was refused, 3 no setup script, 4 the\nfolder holds another product, 5 a newer version is installed,\n6 the product is installed in another folder, 3010 done, but\nfiles in use are replaced when the computer restarts.";
 
-	return "uninstall [/S] [/LOG=FILE]\n\n"
+	return "uninstall [/S | /P] [/LOG=FILE]\n\n"
 	       "/S\tremove without a question or a report\n"
+	       "/P\tthe same, showing only the removal's progress\n"
 	       "/LOG=FILE\twrite every step, path and failure to FILE (UTF-8)\n\n"
-	       "Exit codes: 0 done (the removal runs on in a temporary copy),\n2 an option was refused, 3 no uninstall script here.";
+	       "Exit codes: 0 done (the removal runs on in a temporary copy),\n2 an option was refused, 3 no uninstall script here, 3010 done,\nbut files in use are removed when the computer restarts.";
 }

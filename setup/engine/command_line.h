@@ -7,6 +7,11 @@
 //                 elsewhere a folder with spaces is quoted: /D="C:\My Apps\X"
 //   /LOG=FILE     a UTF-8 log of every step, path and failure
 //   /ALLOWDOWNGRADE  install over a newer registered version (setup.exe only)
+//   /P            passive: only the installation page and its bars (the
+//                 uninstaller: its progress), no question, no click;
+//                 otherwise as /S
+//   /CLOSEAPPS    with /S or /P (setup.exe only): ask the programs that hold files of the run to
+//                 close, before replacing what is still held at restart
 //   /?            what the options are
 //
 // Option names are not case-sensitive. A value may be quoted as a whole
@@ -25,6 +30,7 @@ namespace Tolvane
 	const smooth::Int EXIT_OTHER_PRODUCT	= 4;	// the target folder holds another product's installation (setup.exe)
 	const smooth::Int EXIT_DOWNGRADE	= 5;	// a newer version is installed (setup.exe, without /ALLOWDOWNGRADE)
 	const smooth::Int EXIT_ELSEWHERE	= 6;	// the product is installed in another folder (setup.exe)
+	const smooth::Int EXIT_RESTART		= 3010;	// done, but files in use are replaced or removed when the system restarts
 
 	struct Options
 	{
@@ -32,6 +38,8 @@ namespace Tolvane
 		bool		 help	   = false;
 		bool		 hasTarget = false;
 		bool		 allowDowngrade = false;
+		bool		 closeApps = false;
+		bool		 passive   = false;
 		smooth::String	 target;
 		smooth::String	 logFile;
 		// Why the command line was refused; empty when it was not.
@@ -39,7 +47,7 @@ namespace Tolvane
 	};
 
 	// Parses a command line (without the program's name). allowTarget says
-	// whether /D= and /ALLOWDOWNGRADE are known (setup.exe) or refused
+	// whether /D=, /ALLOWDOWNGRADE and /CLOSEAPPS are known (setup.exe) or refused
 	// (uninstall.exe).
 	Options		 ParseOptions(const smooth::String &commandLine, bool allowTarget);
 

@@ -50,4 +50,30 @@ namespace
 			EXPECT_EQ(c.downgrade, options.allowDowngrade) << c.line;
 		}
 	}
+
+	// Both programs have a passive mode; closing programs is setup's alone.
+	// Both end an unquoted folder.
+	TEST(CommandLine, PassiveAndCloseApps)
+	{
+		struct { const char *line; bool setup, passive, closeApps, refused; const char *target; } cases[] = {
+			{ "/P", true, true, false, false, "" },
+			{ "/p /closeapps", true, true, true, false, "" },
+			{ "/S /CLOSEAPPS", true, false, true, false, "" },
+			{ "/D=C:\\Some Folder /P /CLOSEAPPS", true, true, true, false, "C:\\Some Folder" },
+			{ "/D=C:\\Pictures /Photos", true, false, false, false, "C:\\Pictures /Photos" },
+			{ "/PASSIVE", true, false, false, true, "" },
+			{ "/P", false, true, false, false, "" },
+			{ "/S /CLOSEAPPS", false, false, false, true, "" },
+		};
+
+		for (const auto &c : cases)
+		{
+			Tolvane::Options	 options = Tolvane::ParseOptions(c.line, c.setup);
+
+			EXPECT_EQ(c.refused, options.refused != 0) << c.line;
+			EXPECT_EQ(c.passive, options.passive) << c.line;
+			EXPECT_EQ(c.closeApps, options.closeApps) << c.line;
+			EXPECT_EQ(c.target, options.target.ToUTF8()) << c.line;
+		}
+	}
 }

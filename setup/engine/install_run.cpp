@@ -421,6 +421,8 @@ Int Tolvane::InstallRun::Run()
 
 	if (failures.empty() && Commit() != Success()) Fail(JournalOf(target), transaction.GetCause());
 
+	if (failures.empty()) ScheduleRemovals();
+
 	return Success();
 }
 
@@ -517,6 +519,8 @@ void Tolvane::InstallRun::SaveScript(UninstallScript &script, const RemovalList 
 				const String	&path = plan.leftovers.files[i];
 
 				if (!Ours(path, false)) { Note("kept (not in the installation folder)", path); continue; }
+
+				if (RemoveAtRestart(path)) continue;
 
 				if (transaction.RemoveFile(path)) Note("removed", path);
 				else				  Fail(path, transaction.GetCause());
@@ -694,6 +698,8 @@ void Tolvane::InstallRun::InstallComponent(UninstallScript &script, Int index, I
 				continue;
 			}
 
+			if (WriteAtRestart(destination, [&](const String &beside) { return archive.ExtractEntry(n, beside) && (installedBytes += archive.GetFileSize(n), true); })) continue;
+
 			if (!Prepare(destination, uninstaller)) continue;
 
 			/* A path the system cannot make (too long a name, say) fails here
@@ -725,6 +731,8 @@ void Tolvane::InstallRun::CopyLibrary(UninstallScript &script, Int components)
 	String		 destination = Join(target, Tolvane::Layout::LibraryName);
 
 	script.RecordFile(destination);
+
+	if (WriteAtRestart(destination, [&](const String &beside) { return File(librarySource).Copy(File(beside)) == Success() && (libraryInstalled = true); })) return;
 
 	if (!Prepare(destination)) return;
 

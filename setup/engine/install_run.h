@@ -17,6 +17,7 @@
 #include "system_interface.h"
 #include "uninstall_script.h"
 
+#include <functional>
 #include <memory>
 #include <set>
 #include <vector>
@@ -138,7 +139,32 @@ namespace Tolvane
 
 			// Today's date as the list wants it (YYYYMMDD); a test may fix it.
 			smooth::String	 installDate;
+
+			// Files in use (PathKey keys) that the user chose to have replaced
+			// when the system restarts: the run writes the new version of such
+			// a file beside the old one (BesideName) and has the system put it
+			// in place at restart; an earlier version's file among them is
+			// deleted at restart, asked for only once the run has committed. A
+			// request the system refuses is a failure of the run.
+			std::set<std::wstring>	 replaceAtRestart;
+
+			// The files the run left for the system's restart (replaced or
+			// deleted then), in order; empty when no restart is needed.
+			const std::vector<smooth::String> &GetRestartWork() const	{ return restartWork; }
 		private:
+			// When destination is in replaceAtRestart: write makes the new
+			// version at the path it is given (beside destination), which is
+			// then scheduled to replace it; true, also when that failed (then
+			// recorded as a failure). false, doing nothing, for any other path.
+			bool		 WriteAtRestart(const smooth::String &destination, const std::function<bool(const smooth::String &)> &write);
+			// When path is in replaceAtRestart: notes it for deletion at
+			// restart (ScheduleRemovals) and returns true; else false.
+			bool		 RemoveAtRestart(const smooth::String &path);
+			// Asks the system for the deletions noted by RemoveAtRestart; only
+			// after the run committed, so that a run taken back never loses an
+			// earlier file at the next restart.
+			void		 ScheduleRemovals();
+
 			// An undo of the run on the real file system and the system's
 			// registry that writes every step to the run's log.
 			std::unique_ptr<JournalUndo> MakeUndo();
@@ -180,5 +206,7 @@ namespace Tolvane
 			smooth::Int64		 installedBytes = 0;
 			bool			 uninstallerInstalled = false;
 			bool			 libraryInstalled = false;
+			std::vector<smooth::String> restartWork;
+			std::vector<smooth::String> removalsAtRestart;
 	};
 }

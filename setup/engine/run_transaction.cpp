@@ -21,9 +21,25 @@ namespace
 		return folder.Exists() && folder.GetFiles().empty() && folder.GetDirectories().empty();
 	}
 
+	// What is left of folder after an attempt to empty it (files a running
+	// program still holds) goes when the system next starts: the files,
+	// then each folder once emptied, deepest first.
+	void DeleteRestAtRestart(const String &path)
+	{
+		Directory	 folder(path);
+
+		for (const String &name : folder.GetFiles()) File(Join(path, name)).DeleteAtRestart();
+		for (const String &name : folder.GetDirectories()) DeleteRestAtRestart(Join(path, name));
+
+		File(path).DeleteAtRestart();
+	}
+
 	// Removes the run folder once nothing in it is needed: the journal
 	// first, so that a backup that cannot be removed whole (a file in use)
-	// is never taken for an unfinished run again.
+	// is never taken for an unfinished run again. What the backup keeps of
+	// a running program (its program file, moved aside while it ran) cannot
+	// go before the program ends: it goes at the next restart, with the run
+	// folder.
 	void RemoveRunFolder(const String &target)
 	{
 		File(Tolvane::JournalOf(target)).Delete();
@@ -32,7 +48,13 @@ namespace
 
 		if (backup.Exists() && backup.Empty() == Success()) backup.Delete();
 
+		bool		 held = backup.Exists();
+
+		if (held) DeleteRestAtRestart(backup.GetPath());
+
 		Directory(Tolvane::RunFolderOf(target)).Delete();
+
+		if (held) File(Tolvane::RunFolderOf(target)).DeleteAtRestart();
 	}
 
 	// Folders come off only after the run folder is gone: the first

@@ -1,15 +1,19 @@
 // What the installation needs of Windows itself: the platform family, the
-// special folders, the Program Files folder and shortcut files. The run and
-// the wizard's pages reach the system only through this interface, so the
-// portable run is tested natively with a recording fake, and the Windows
-// implementation is tested for real under Wine.
+// special folders, the Program Files folder, shortcut files, the list of
+// installed programs, and the files running programs hold with the work
+// left for the system's next start. The run and the wizard's pages reach
+// the system only through this interface, so the portable run is tested
+// natively with a recording fake, and the Windows implementation is tested
+// for real under Wine.
 #pragma once
 
 #include <smooth.h>
 
 #include <functional>
 #include <string>
+#include <vector>
 
+#include "files_in_use.h"
 #include "registry_backup.h"
 #include "uninstall_script.h"
 
@@ -80,6 +84,24 @@ namespace Tolvane
 			// Makes the entry name exactly what snapshot holds (removed when
 			// the snapshot does not exist); false when it cannot.
 			virtual bool		 RestoreUninstallEntry(const smooth::String &key, const RegistrySnapshot &snapshot) = 0;
+
+			// Which of paths a running program holds so that a run could not
+			// replace or remove them now, each with the program when the
+			// system can tell. A file that does not exist is never in use.
+			// The default knows of no program.
+			virtual std::vector<FileInUse> FindFilesInUse(const std::vector<smooth::String> &paths) { (void) paths; return {}; }
+
+			// Asks the programs of uses to close and waits up to waitMs
+			// milliseconds for their files to be free. Returns the uses that
+			// are still in use then. The default closes nothing.
+			virtual std::vector<FileInUse> ClosePrograms(const std::vector<FileInUse> &uses, smooth::Int waitMs) { (void) waitMs; return uses; }
+
+			// Has the system, when it next starts, put source in the place
+			// of destination (replacing it), or delete path. false when the
+			// request could not be recorded (the default: no restart to
+			// wait for).
+			virtual bool		 ReplaceAtRestart(const smooth::String &source, const smooth::String &destination) { (void) source; (void) destination; return false; }
+			virtual bool		 DeleteAtRestart(const smooth::String &path) { (void) path; return false; }
 	};
 
 	// The running system's implementation (Windows builds only).

@@ -1,5 +1,7 @@
 #include "system_interface.h"
 
+#include "files_in_use.h"
+
 #include <windows.h>
 #include <shlobj.h>
 #include <shobjidl.h>
@@ -246,6 +248,28 @@ namespace
 			bool ReadUninstallEntry(const String &name, Tolvane::RegistrySnapshot &snapshot) override
 			{
 				return Tolvane::ReadUninstallEntrySnapshot(name, snapshot);
+			}
+
+			std::vector<Tolvane::FileInUse> FindFilesInUse(const std::vector<String> &paths) override
+			{
+				return Tolvane::FindFilesInUseOnSystem(paths);
+			}
+
+			std::vector<Tolvane::FileInUse> ClosePrograms(const std::vector<Tolvane::FileInUse> &uses, Int waitMs) override
+			{
+				return Tolvane::CloseProgramsOnSystem(uses, waitMs);
+			}
+
+			// Pending replacements go into the list the session manager works
+			// through at the next start, in the order they were asked for.
+			bool ReplaceAtRestart(const String &source, const String &destination) override
+			{
+				return MoveFileExW(source.Wide(), destination.Wide(), MOVEFILE_DELAY_UNTIL_REBOOT | MOVEFILE_REPLACE_EXISTING) != 0;
+			}
+
+			bool DeleteAtRestart(const String &path) override
+			{
+				return MoveFileExW(path.Wide(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT) != 0;
 			}
 
 			bool RestoreUninstallEntry(const String &name, const Tolvane::RegistrySnapshot &snapshot) override

@@ -48,9 +48,36 @@ Int Tolvane::Wizard::InstallThread(Threads::Thread *thread)
 
 	installRun->log		     = installLog;
 	installRun->onChange	     = KillHookFromEnvironment();
+	installRun->replaceAtRestart = replaceAtRestart;
 	installRun->Run();
 
 	installFailures = installRun->GetFailures();
 
 	return Success();
+}
+
+void Tolvane::Wizard::ShowInstallationOnly()
+{
+	flow.ShowInstallationOnly();
+
+	fileBar.reset(new WindowBar(widgets.currentFileBar));
+	allBar.reset(new WindowBar(widgets.totalBar));
+
+	ShowView();
+
+	/* Without a page of its own the script's windows were never handed to
+	 * the application, and ShowView left the title alone.
+	 */
+	if (!HasPages())
+	{
+		if (widgets.backgroundWindow != nullptr) Add(widgets.backgroundWindow);
+
+		Add(widgets.wizardWindow);
+	}
+
+	widgets.wizardWindow->SetText(WizardTitle(config, flow.GetView()));
+
+	if (widgets.backgroundWindow != nullptr) widgets.backgroundWindow->Show();
+
+	widgets.wizardWindow->Show();
 }

@@ -1,6 +1,8 @@
 #include "wizard.h"
 
+#include "files_in_use.h"
 #include "layer_directory.h"
+#include "layer_reboot.h"
 
 #include "layer_text.h"
 
@@ -91,12 +93,46 @@ bool Tolvane::Wizard::TargetAccepted()
 	return false;
 }
 
+bool Tolvane::Wizard::FilesInUseSettled()
+{
+	/* Asked before anything changes, so the run never stops halfway for a
+	 * program the user could have closed.
+	 */
+	InstallChoices			 choices = ReadChoices();
+	std::vector<String>		 files	 = FilesTheRunChanges(config, choices);
+
+	replaceAtRestart.clear();
+
+	while (true)
+	{
+		std::vector<FileInUse>	 uses = GetSystem().FindFilesInUse(files);
+
+		if (uses.empty()) return true;
+
+		for (const FileInUse &use : uses) if (installLog != nullptr) installLog->Write(String("in use ").Append(use.path).Append(" by ").Append(use.program != 0 ? use.program : String("an unknown program")));
+
+		switch (AnswerFilesInUse(Ask(FilesInUseMessage(uses))))
+		{
+			case InUseStep::CheckAgain:
+				continue;
+			case InUseStep::ReplaceAtRestart:
+				replaceAtRestart = InUseKeys(uses);
+
+				return true;
+			case InUseStep::Stay:
+				return false;
+		}
+	}
+}
+
 void Tolvane::Wizard::OnNext()
 {
 	/* The folder is judged once it is chosen, while the user can still
 	 * choose another.
 	 */
 	if (flow.LeavesDirectoryPage() && !TargetAccepted()) return;
+
+	if (flow.StartsInstallation() && !FilesInUseSettled()) return;
 
 	switch (flow.Next())
 	{
@@ -137,7 +173,9 @@ void Tolvane::Wizard::RunInstallation()
 
 	installThread = nullptr;
 
-	if (flow.RunEnded(!installFailures.empty()) == RunEndStep::AskTakeBack &&
+	bool	 restart = installRun != nullptr && !installRun->GetRestartWork().empty();
+
+	if (flow.RunEnded(!installFailures.empty(), restart) == RunEndStep::AskTakeBack &&
 	    flow.AnswerTakeBack(Ask(TakeBackQuestion(installFailures))) == TakeBackStep::TakeBackAndEnd)
 	{
 		Int	 stayed = installRun != nullptr ? installRun->TakeBack() : 0;
@@ -155,6 +193,19 @@ void Tolvane::Wizard::RunInstallation()
 	if (installRun != nullptr) installRun->Commit();
 
 	installRun.reset();
+
+	/* The restart page stands in for the finish page; a script that never
+	 * meant to show it gave it no text.
+	 */
+	if (restart)
+	{
+		restartChoice = RESTART_NOW;
+
+		widgets.layerReboot->restartNowOption->Update();
+		widgets.layerReboot->restartLaterOption->Update();
+
+		if (config.rebootText == 0) widgets.layerReboot->pageText->SetText(TEXT_RESTART_FOR_FILES_IN_USE);
+	}
 
 	ShowView();
 

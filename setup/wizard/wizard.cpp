@@ -1,6 +1,7 @@
 #include "wizard.h"
 
 #include "command_line.h"
+#include "files_in_use.h"
 #include "startup.h"
 
 #include "layer_components.h"
@@ -250,9 +251,35 @@ namespace
 		return Tolvane::ReadRegistered(entry);
 	}
 
-	// The installation with the pages' defaults and no window at all: a
-	// run with failures is taken back, and ends with EXIT_FAILED.
-	Int InstallSilently(const Tolvane::Options &options, Tolvane::InstallLog &log)
+	// Files in use before a silent run: every program and file goes to
+	// the log; with /CLOSEAPPS the programs are asked to close first. What
+	// is still held is replaced or removed at restart.
+	std::set<std::wstring> SilentFilesInUse(const Tolvane::Configuration &configuration, const Tolvane::InstallChoices &choices, const Tolvane::Options &options, Tolvane::InstallLog &log)
+	{
+		Tolvane::SystemInterface	&system = Tolvane::GetSystem();
+		std::vector<Tolvane::FileInUse>	 uses	= system.FindFilesInUse(Tolvane::FilesTheRunChanges(configuration, choices));
+
+		for (const Tolvane::FileInUse &use : uses) log.Write(String("in use ").Append(use.path).Append(" by ").Append(use.program != 0 ? use.program : String("an unknown program")));
+
+		if (!uses.empty() && options.closeApps)
+		{
+			log.Write("asking the programs to close");
+
+			uses = system.ClosePrograms(uses, Tolvane::CLOSE_PROGRAMS_WAIT);
+
+			if (uses.empty()) log.Write("the programs have closed");
+		}
+
+		for (const Tolvane::FileInUse &use : uses) log.Write(String("replaced at restart: ").Append(use.path));
+
+		return Tolvane::InUseKeys(uses);
+	}
+
+	// The installation with the pages' defaults and no window at all (with
+	// passive, the wizard's installation page alone, shown for the run): a
+	// run with failures is taken back, and ends with EXIT_FAILED; one that
+	// left files in use for the restart ends with EXIT_RESTART.
+	Int InstallSilently(const Tolvane::Options &options, Tolvane::InstallLog &log, Tolvane::Wizard *passive)
 	{
 		XML::Document	 script;
 
@@ -303,18 +330,36 @@ namespace
 			return check.verdict == Tolvane::TargetCheck::Verdict::OtherProduct ? Tolvane::EXIT_OTHER_PRODUCT : Tolvane::EXIT_ELSEWHERE;
 		}
 
-		NoBar			 fileBar, totalBar;
-		Tolvane::InstallRun	 run(configuration, choices, Tolvane::GetSystem(), fileBar, totalBar);
+		std::set<std::wstring>	 atRestart = SilentFilesInUse(configuration, choices, options, log);
+		NoBar			 noFileBar, noTotalBar;
+
+		if (passive != nullptr) passive->ShowInstallationOnly();
+
+		Tolvane::InstallRun	 run(configuration, choices, Tolvane::GetSystem(), passive != nullptr ? passive->GetFileBar() : noFileBar, passive != nullptr ? passive->GetTotalBar() : noTotalBar);
 
 		run.log		     = &log;
 		run.onChange	     = Tolvane::KillHookFromEnvironment();
-		run.Run();
+		run.replaceAtRestart = atRestart;
+
+		/* Passive: the window stays alive while the run goes on its own
+		 * thread; nothing there waits for the user.
+		 */
+		Threads::Thread	*thread = passive != nullptr ? new Threads::Thread(nullptr) : nullptr;
+
+		if (thread != nullptr) thread->threadMain.Connect(std::function<Int(Threads::Thread *)>([&run](Threads::Thread *) { run.Run(); return Success(); }));
+
+		if (thread != nullptr && thread->Start() == Success()) PumpMessagesWhileRunning(*thread);
+		else						       run.Run();
+
+		if (thread != nullptr) Object::DeleteObject(thread);
 
 		if (run.GetFailures().empty())
 		{
-			log.Write("done");
+			bool	 restart = !run.GetRestartWork().empty();
 
-			return Tolvane::EXIT_OK;
+			log.Write(restart ? String("done; ").Append(String::FromInt(Int64(run.GetRestartWork().size()))).Append(" files in use are replaced or removed when the computer restarts") : String("done"));
+
+			return Tolvane::SilentExitCode(false, restart);
 		}
 
 		/* Nobody is there to decide: a broken installation is worse than
@@ -354,7 +399,7 @@ Int Tolvane::Main()
 	{
 		log.Write(String("FAILED ").Append(options.refused));
 
-		if (!options.silent) Dialogs::QuickMessage(String(options.refused).Append("\n\n").Append(OptionsHelp(true)), "Setup", MB_OK, 32513).ShowDialog();
+		if (!options.silent && !options.passive) Dialogs::QuickMessage(String(options.refused).Append("\n\n").Append(OptionsHelp(true)), "Setup", MB_OK, 32513).ShowDialog();
 
 		return EXIT_REFUSED;
 	}
@@ -366,7 +411,17 @@ Int Tolvane::Main()
 		return EXIT_OK;
 	}
 
-	if (options.silent) return InstallSilently(options, log);
+	if (options.silent) return InstallSilently(options, log, nullptr);
+
+	if (options.passive)
+	{
+		Wizard	*app  = new Wizard();
+		Int	 code = InstallSilently(options, log, app);
+
+		Object::DeleteObject(app);
+
+		return code;
+	}
 
 	Wizard	*app = new Wizard();
 

@@ -13,6 +13,8 @@
 #include "wizard_model.h"
 
 #include <memory>
+#include <set>
+#include <string>
 #include <vector>
 
 namespace Tolvane
@@ -99,6 +101,15 @@ namespace Tolvane
 			// Puts folder into the directory page's edit box (/D=, or the
 			// registered installation's folder).
 			void			 SetTargetFolder(const smooth::String &folder);
+			// The passive mode: shows the wizard window (and the backdrop when
+			// the script has one) with the installation page alone, whatever
+			// pages the script enables, and no button; a close request is
+			// refused. The bars are then the run's, through GetFileBar and
+			// GetTotalBar; the program ends by deleting the wizard.
+			void			 ShowInstallationOnly();
+			ProgressBar		&GetFileBar()			{ return *fileBar; }
+			ProgressBar		&GetTotalBar()			{ return *allBar; }
+
 			// What the list of installed programs says about the product: the
 			// folder on the directory page is checked against it.
 			void			 SetRegistered(const Registered &entry)	{ registered = entry; }
@@ -130,6 +141,12 @@ namespace Tolvane
 			// not be installed into is refused with a message. False keeps the
 			// wizard on the page.
 			bool			 TargetAccepted();
+			// Before Next starts the run: the files it would replace or remove
+			// that running programs hold are asked about (Retry looks again)
+			// until none is left, or Ignore has them replaced at restart
+			// (replaceAtRestart); false when the user cancels, which keeps the
+			// wizard on the page with nothing changed.
+			bool			 FilesInUseSettled();
 
 			// Body of the installation thread: the run with what the pages hold,
 			// its failures kept in installFailures. Always Success().
@@ -160,6 +177,8 @@ namespace Tolvane
 			std::vector<InstallFailure> installFailures;
 			InstallLog		*installLog = nullptr;
 			Registered		 registered;
+			// The files in use the run leaves for the restart (PathKey keys).
+			std::set<std::wstring>	 replaceAtRestart;
 	};
 
 	// Takes back an installation run that was killed in folder, before

@@ -1,5 +1,7 @@
 #include "wizard_model.h"
 
+#include "files_in_use.h"
+
 #include <cstring>
 
 using namespace smooth;
@@ -211,6 +213,13 @@ Tolvane::NextStep Tolvane::WizardFlow::Next()
 		return NextStep::ShowPage;
 	}
 
+	ShowInstallationOnly();
+
+	return NextStep::Install;
+}
+
+void Tolvane::WizardFlow::ShowInstallationOnly()
+{
 	/* The installation page: no button until the run is over, and none
 	 * that leads back to the pages whose values the run reads.
 	 */
@@ -222,21 +231,40 @@ Tolvane::NextStep Tolvane::WizardFlow::Next()
 	view.next	  = false;
 	view.cancel	  = false;
 	view.icon	  = true;
-
-	return NextStep::Install;
 }
 
-Tolvane::RunEndStep Tolvane::WizardFlow::RunEnded(bool failed)
+bool Tolvane::WizardFlow::StartsInstallation() const
+{
+	return HasPages() && !installing && current != pages.Last() && pages.Above(current) == GetInstallPage();
+}
+
+void Tolvane::WizardFlow::RestartInstead()
+{
+	PageSet	 after;
+
+	for (Int number = PAGE_FIRST_NUMBER; number <= PAGE_LAST_NUMBER; number++)
+	{
+		if (PageOfNumber(number) != Page::Finish && pages.Has(PageOfNumber(number))) after.Add(PageOfNumber(number));
+	}
+
+	pages	= after.Add(Page::Reboot);
+	current = Page::Reboot;
+}
+
+Tolvane::RunEndStep Tolvane::WizardFlow::RunEnded(bool failed, bool restart)
 {
 	if (!installing) return RunEndStep::ShowPage;
 
-	installing = false;
+	installing    = false;
+	restartNeeded = restart;
 
 	/* The run never stops on a failure, so the page after it alone would
 	 * claim success: the question comes first, with the installation page
 	 * still up.
 	 */
 	if (failed) return RunEndStep::AskTakeBack;
+
+	if (restartNeeded) RestartInstead();
 
 	ShowPage(true);
 
@@ -247,6 +275,8 @@ Tolvane::TakeBackStep Tolvane::WizardFlow::AnswerTakeBack(Int answer)
 {
 	/* Taken back, the page after the run would be untrue: Setup ends. */
 	if (answer == ANSWER_YES) return TakeBackStep::TakeBackAndEnd;
+
+	if (restartNeeded) RestartInstead();
 
 	ShowPage(true);
 
@@ -326,4 +356,18 @@ Tolvane::InstallChoices Tolvane::ChoicesFromPages(const PageChoices &pages, cons
 	choices.createQuickLaunch = pages.createQuickLaunch;
 
 	return choices;
+}
+
+Tolvane::WizardMessage Tolvane::FilesInUseMessage(const std::vector<FileInUse> &uses)
+{
+	return { FilesInUseQuestion(uses, false), "Setup", BUTTONS_ABORTRETRYIGNORE, ICON_WARNING };
+}
+
+Tolvane::InUseStep Tolvane::AnswerFilesInUse(Int answer)
+{
+	if (answer == ANSWER_RETRY)  return InUseStep::CheckAgain;
+	if (answer == ANSWER_IGNORE) return InUseStep::ReplaceAtRestart;
+
+	/* Abort, or the box closed some other way: nothing happens. */
+	return InUseStep::Stay;
 }

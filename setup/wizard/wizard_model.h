@@ -139,6 +139,7 @@ namespace Tolvane
 	// them.
 	const smooth::Int BUTTONS_OK		= 0;
 	const smooth::Int BUTTONS_OKCANCEL	= 1;
+	const smooth::Int BUTTONS_ABORTRETRYIGNORE = 2;
 	const smooth::Int BUTTONS_YESNO		= 4;
 	const smooth::Int DEFAULT_SECOND	= 0x100;	// with BUTTONS_YESNO: Enter answers No
 	const smooth::Int ICON_QUESTION		= 32514;
@@ -146,6 +147,9 @@ namespace Tolvane
 	const smooth::Int ICON_INFORMATION	= 32516;
 	const smooth::Int ANSWER_OK		= 1;
 	const smooth::Int ANSWER_CANCEL		= 2;
+	const smooth::Int ANSWER_ABORT		= 3;
+	const smooth::Int ANSWER_RETRY		= 4;
+	const smooth::Int ANSWER_IGNORE		= 5;
 	const smooth::Int ANSWER_YES		= 6;
 	const smooth::Int ANSWER_NO		= 7;
 
@@ -166,6 +170,21 @@ namespace Tolvane
 	WizardMessage	 FolderRefusedMessage(const Configuration &config, const TargetCheck &check, const smooth::String &folder);
 	// An installation run that did not finish in folder was taken back.
 	WizardMessage	 UnfinishedRunMessage(const smooth::String &folder, smooth::Int failed);
+
+	// Before the run, when programs hold files it would replace or remove:
+	// the programs and their files; Retry (close them first), Ignore
+	// (replace at restart) or Abort (cancel: nothing changed).
+	WizardMessage	 FilesInUseMessage(const std::vector<FileInUse> &uses);
+
+	// What an answer to the FilesInUseMessage does: look again, run with
+	// the files replaced at restart, or stay on the page without a run.
+	enum class InUseStep	{ CheckAgain, ReplaceAtRestart, Stay };
+
+	InUseStep	 AnswerFilesInUse(smooth::Int answer);
+
+	// The restart page's text after a run that left files in use for the
+	// restart, when the setup script gives the page no text of its own.
+	const char *const TEXT_RESTART_FOR_FILES_IN_USE = "Some files were in use by running programs. They are replaced when the computer restarts.";
 
 	// What Setup does before its first page (or its silent run), from what
 	// the list of installed programs says about the product.
@@ -225,13 +244,25 @@ namespace Tolvane
 			// on: the folder it holds is checked (CheckTarget) first, and Next
 			// is not pressed when it may not be installed into.
 			bool		 LeavesDirectoryPage() const;
+			// The passive mode: the installation page at once, as while a run
+			// goes (no button, a close request refused), whatever pages the
+			// setup script enables; the program ends after the run.
+			void		 ShowInstallationOnly();
+			// Whether Next now starts the run: the files in use are asked
+			// about first, and Next is not pressed when the user cancels.
+			bool		 StartsInstallation() const;
 
 			// The run is over; failed when any step of it failed. Without
 			// failures the page after the run is shown (Next only: Back and
 			// Cancel stay hidden); with failures the installation page stays
 			// until the take-back question is answered. Ignored (ShowPage,
 			// nothing changes) when no run was going.
-			RunEndStep	 RunEnded(bool failed);
+			//
+			// restartNeeded: the run left files in use for the restart. The
+			// page after the run is then the restart page, as the last page,
+			// whether the setup script enables it or not, and the finish page
+			// is gone (also after AnswerTakeBack keeps the run).
+			RunEndStep	 RunEnded(bool failed, bool restartNeeded = false);
 			// The answer to TakeBackQuestion: Yes takes the run back and ends
 			// the program (the view stays); any other answer shows the page
 			// after the run as RunEnded does without failures.
@@ -266,9 +297,14 @@ namespace Tolvane
 			// makes Next read "Finish" on the last page.
 			void		 ShowPage(bool finishRule);
 
+			// After a run that needs a restart: the restart page in the
+			// finish page's place, current.
+			void		 RestartInstead();
+
 			PageSet		 pages;
 			Page		 current    = Page::None;
 			bool		 installing = false;
+			bool		 restartNeeded = false;
 			WizardView	 view;
 	};
 

@@ -587,6 +587,92 @@ TEST(WizardFlow, FailedRunAsksToTakeItBack)
 	}
 }
 
+// Files left for the restart: the restart page follows the run as the last
+// page in the finish page's place, whether the script enables it or not,
+// and Finish there restarts; Next starts the run only from the page before
+// the installation page.
+TEST(WizardFlow, ARunThatNeedsARestartEndsOnTheRestartPage)
+{
+	struct Case { const char *name; std::initializer_list<Page> pages; bool failed; Int answer; bool backToFinish; };
+	const Case	 cases[] =
+	{
+		{ "finish only", { Page::Intro, Page::Summary, Page::Finish }, false, 0, false },
+		{ "finish and restart", { Page::Summary, Page::Finish, Page::Reboot }, false, 0, false },
+		{ "restart only", { Page::Summary, Page::Reboot }, false, 0, false },
+		{ "failed, kept", { Page::Summary, Page::Finish }, true, ANSWER_NO, false },
+	};
+
+	for (const Case &c : cases)
+	{
+		SCOPED_TRACE(c.name);
+
+		WizardFlow	 flow(SetOf(c.pages));
+
+		while (!flow.StartsInstallation()) ASSERT_EQ(flow.Next(), NextStep::ShowPage);
+
+		ASSERT_EQ(flow.GetCurrentPage(), Page::Summary);
+		ASSERT_EQ(flow.Next(), NextStep::Install);
+		EXPECT_FALSE(flow.StartsInstallation()) << "not while installing";
+
+		if (c.failed)
+		{
+			ASSERT_EQ(flow.RunEnded(true, true), RunEndStep::AskTakeBack);
+			EXPECT_EQ(flow.AnswerTakeBack(c.answer), TakeBackStep::ShowPage);
+		}
+		else EXPECT_EQ(flow.RunEnded(false, true), RunEndStep::ShowPage);
+
+		EXPECT_EQ(flow.GetView().page, Page::Reboot);
+		EXPECT_STREQ(flow.GetView().nextText, TEXT_FINISH);
+		EXPECT_FALSE(flow.GetView().icon);
+		EXPECT_FALSE(flow.GetView().cancel);
+		EXPECT_FALSE(flow.Back()) << "no finish page to go back to";
+		EXPECT_EQ(flow.GetLastPage(), Page::Reboot);
+		EXPECT_EQ(flow.Next(), NextStep::Finish);
+		EXPECT_FALSE(flow.StartsInstallation());
+	}
+
+	WizardFlow	 none(SetOf({ Page::Summary, Page::Finish }));
+
+	ASSERT_EQ(none.Next(), NextStep::Install);
+	EXPECT_EQ(none.RunEnded(false, false), RunEndStep::ShowPage);
+	EXPECT_EQ(none.GetView().page, Page::Finish) << "without files in use nothing changes";
+}
+
+// Passive: the installation page at once, even without the pages a run
+// needs; nothing a button or the close box does gets past it.
+TEST(WizardFlow, PassiveShowsOnlyTheInstallationPage)
+{
+	for (PageSet pages : { PageSet(), SetOf({ Page::Intro, Page::Finish }) })
+	{
+		WizardFlow	 flow(pages);
+
+		flow.ShowInstallationOnly();
+
+		EXPECT_TRUE(flow.GetView().installation);
+		EXPECT_EQ(flow.GetView().page, Page::None);
+		EXPECT_FALSE(flow.GetView().next || flow.GetView().back || flow.GetView().cancel);
+		EXPECT_EQ(flow.Next(), NextStep::Ignored);
+		EXPECT_FALSE(flow.Back());
+		EXPECT_EQ(flow.Cancel(), CancelStep::Ignored);
+		EXPECT_EQ(flow.CloseRequested(), CloseStep::Refuse);
+	}
+}
+
+TEST(WizardMessages, FilesInUseAnswers)
+{
+	struct { Int answer; InUseStep step; } answers[] = {
+		{ ANSWER_RETRY, InUseStep::CheckAgain }, { ANSWER_IGNORE, InUseStep::ReplaceAtRestart },
+		{ ANSWER_ABORT, InUseStep::Stay }, { 0, InUseStep::Stay }, { ANSWER_CANCEL, InUseStep::Stay },
+	};
+
+	for (const auto &a : answers) EXPECT_EQ(AnswerFilesInUse(a.answer), a.step) << a.answer;
+
+	WizardMessage	 message = FilesInUseMessage({ { "C:\\App\\app.exe", "App Window", 7 } });
+
+	EXPECT_EQ(message.buttons, BUTTONS_ABORTRETRYIGNORE);
+	EXPECT_NE(message.text.Find("App Window: C:\\App\\app.exe"), -1) << message.text.ToUTF8();
+}
+
 TEST(WizardFlow, FinishClosesOrRestarts)
 {
 	EXPECT_EQ(InitialRestartChoice(SetOf({ Page::Finish, Page::Reboot })), RESTART_NOW);

@@ -16,6 +16,11 @@
 // - edit box with "C:\start";
 // - push button "Quit": ends the program with <exit code>.
 //
+//   e2e_fixture.exe <title> <exit code> <file>
+//
+// The same, holding <file> open without sharing for as long as it runs (a
+// program that keeps its document locked).
+//
 //   e2e_fixture.exe            (no arguments)
 //
 // A three-page wizard shaped like the installer's, for the tests of the
@@ -216,6 +221,7 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int show)
 	const bool wizard = argc < 2;
 	std::wstring title = argc > 1 ? argv[1] : L"Page 1";
 	exitCode = argc > 2 ? _wtoi(argv[2]) : 0;
+	if (argc > 3 && CreateFileW(argv[3], GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr) == INVALID_HANDLE_VALUE) return 4;
 
 	background = CreateSolidBrush(kBackground);
 	WNDCLASSW wc{};
