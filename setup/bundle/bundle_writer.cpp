@@ -1,5 +1,7 @@
 #include "bundle_writer.h"
 
+#include "bundle_reader.h"
+
 #include <smooth.h>
 
 #include <algorithm>
@@ -303,33 +305,16 @@ namespace Tolvane
 			return BundleStatus::ReadError;
 		}
 
-		StreamSource	     context{&in};
-		const ByteSource     source{ReadAt, &context};
-		const uint64_t	     fileSize = uint64_t(in.Size());
-		std::vector<uint8_t> head(size_t(std::min<uint64_t>(fileSize, kPeHeadBytes)));
-		PayloadRegion	     region;
-
-		if (!head.empty() && !ReadAt(&context, 0, head.data(), head.size()))
-		{
-			*detail = "headers";
-
-			return BundleStatus::ReadError;
-		}
-
-		BundleStatus status = FindPayloadRegion(head.data(), head.size(), fileSize, &region);
+		StreamSource	 context{&in};
+		const ByteSource source{ReadAt, &context};
+		PayloadRegion	 region;
+		BundleTable	 table;
+		BundleStatus	 status = ReadBundle(source, uint64_t(in.Size()), table, &region);
 
 		if (status != BundleStatus::Ok)
 		{
-			*detail = "headers";
-
-			return status;
-		}
-
-		BundleTable table;
-
-		if ((status = table.Read(source, region.begin, region.end)) != BundleStatus::Ok)
-		{
-			*detail = table.Detail();
+			// Only a table that was found can say what is wrong with it.
+			*detail = region.end != 0 ? table.Detail() : "headers";
 
 			return status;
 		}
