@@ -428,6 +428,38 @@ namespace e2e
 		}
 	}
 
+	namespace
+	{
+		struct BoxSearch
+		{
+			const std::wstring *caption;
+			DWORD exclude;
+			HWND found;
+		};
+
+		// A window procedure's calling convention: a plain lambda is not one
+		// in the 32-bit build.
+		BOOL CALLBACK TakeBox(HWND hwnd, LPARAM param)
+		{
+			auto *s = reinterpret_cast<BoxSearch *>(param);
+			DWORD owner = 0;
+			GetWindowThreadProcessId(hwnd, &owner);
+			if (owner == GetCurrentProcessId() || owner == s->exclude || !IsWindowVisible(hwnd) || ClassOf(hwnd) != L"#32770" ||
+			    WindowText(hwnd) != *s->caption)
+				return TRUE;
+			s->found = hwnd;
+			return FALSE;
+		}
+	}
+
+	HWND MessageBoxOfAnotherProcess(const std::wstring &caption, DWORD exclude, DWORD *pid)
+	{
+		BoxSearch search{&caption, exclude, nullptr};
+		EnumWindows(&TakeBox, reinterpret_cast<LPARAM>(&search));
+		if (search.found) GetWindowThreadProcessId(search.found, pid);
+		return search.found;
+	}
+
 	std::vector<MessageBoxInfo> MessageBoxes(DWORD pid)
 	{
 		std::vector<MessageBoxInfo> boxes;

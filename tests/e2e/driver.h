@@ -181,6 +181,11 @@ namespace e2e
 	// Open message boxes of pid, topmost first.
 	std::vector<MessageBoxInfo> MessageBoxes(DWORD pid);
 
+	// A visible message box with caption of a process other than this one
+	// and other than exclude (a program that started it, say); its process
+	// id in *pid. Null when there is none.
+	HWND MessageBoxOfAnotherProcess(const std::wstring &caption, DWORD exclude, DWORD *pid);
+
 	// Waits for a visible message box of pid with the given caption; true
 	// and *box filled when one appeared within timeoutMs.
 	bool WaitForMessageBox(DWORD pid, const std::wstring &caption, DWORD timeoutMs, MessageBoxInfo *box, HANDLE process = nullptr);

@@ -282,32 +282,6 @@ TEST_F(InUseE2E, WizardIgnoreEndsOnTheRestartPage)
 
 namespace
 {
-	struct BoxSearch
-	{
-		const std::wstring *caption;
-		DWORD exclude;
-		HWND found;
-	};
-
-	BOOL CALLBACK TakeBox(HWND window, LPARAM data)
-	{
-		BoxSearch *search = reinterpret_cast<BoxSearch *>(data);
-		DWORD owner = 0;
-		GetWindowThreadProcessId(window, &owner);
-		if (owner == search->exclude || !IsWindowVisible(window) || ClassOf(window) != L"#32770" || WindowText(window) != *search->caption) return TRUE;
-		search->found = window;
-		return FALSE;
-	}
-
-	// A visible message box with caption of a process other than exclude.
-	HWND BoxOfAnotherProcess(const std::wstring &caption, DWORD exclude, DWORD *pid)
-	{
-		BoxSearch search{&caption, exclude, nullptr};
-		EnumWindows(&TakeBox, reinterpret_cast<LPARAM>(&search));
-		if (search.found) GetWindowThreadProcessId(search.found, pid);
-		return search.found;
-	}
-
 	BOOL CALLBACK TakeAny(HWND window, LPARAM data)
 	{
 		reinterpret_cast<std::set<HWND> *>(data)->insert(window);
@@ -358,7 +332,7 @@ TEST_F(InUseE2E, UninstallerIgnoreDeletesHeldFilesAtRestart)
 
 	DWORD copy = 0;
 	HWND report = nullptr;
-	ASSERT_TRUE(WaitUntil(kRunTimeout, [&] { return (report = BoxOfAnotherProcess(caption, first.Id(), &copy)) != nullptr; }, 100)) << "no report";
+	ASSERT_TRUE(WaitUntil(kRunTimeout, [&] { return (report = MessageBoxOfAnotherProcess(caption, first.Id(), &copy)) != nullptr; }, 100)) << "no report";
 	ASSERT_TRUE(WaitForMessageBox(copy, caption, kStepTimeout, &box));
 	EXPECT_NE(Narrow(box.text).find("removed when the computer restarts"), std::string::npos) << Narrow(box.text);
 	ASSERT_TRUE(AnswerMessageBox(box, IDOK));

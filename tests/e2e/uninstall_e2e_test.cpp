@@ -258,39 +258,10 @@ namespace
 		return Narrow(seen);
 	}
 
-	// A visible message box with caption of a process other than this one
-	// and other than exclude; its process id in *pid.
-	struct BoxSearch
-	{
-		const std::wstring *caption;
-		DWORD exclude;
-		HWND found;
-	};
-
-	// A window procedure's calling convention: a plain lambda is not one in
-	// the 32-bit build.
-	BOOL CALLBACK TakeBox(HWND hwnd, LPARAM param)
-	{
-		auto *s = reinterpret_cast<BoxSearch *>(param);
-		DWORD owner = 0;
-		GetWindowThreadProcessId(hwnd, &owner);
-		if (owner == GetCurrentProcessId() || owner == s->exclude || !IsWindowVisible(hwnd) || ClassOf(hwnd) != L"#32770" ||
-		    WindowText(hwnd) != *s->caption)
-			return TRUE;
-		s->found = hwnd;
-		return FALSE;
-	}
-
 	HWND WaitForBoxOfAnyProcess(const std::wstring &caption, DWORD exclude, DWORD timeoutMs, DWORD *pid)
 	{
 		HWND found = nullptr;
-		WaitUntil(timeoutMs, [&] {
-			BoxSearch search{&caption, exclude, nullptr};
-			EnumWindows(&TakeBox, reinterpret_cast<LPARAM>(&search));
-			found = search.found;
-			return found != nullptr;
-		}, 50);
-		if (found) GetWindowThreadProcessId(found, pid);
+		WaitUntil(timeoutMs, [&] { return (found = MessageBoxOfAnotherProcess(caption, exclude, pid)) != nullptr; }, 50);
 		return found;
 	}
 
