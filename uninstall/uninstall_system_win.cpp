@@ -175,6 +175,8 @@ namespace
 					window->Add(bar);
 					window->doQuit.Connect(std::function<Bool()>([] { return Bool(false); }));
 					window->Show();
+
+					shownAt = System::System::GetTickCount();
 				}
 
 				bar->SetValue(percent);
@@ -185,6 +187,11 @@ namespace
 			void EndProgress() override
 			{
 				if (window == nullptr) return;
+
+				/* A small installation goes in a blink: the full bar stays in
+				 * sight for a second at least, so the user sees it end.
+				 */
+				GUI::PumpMessagesUntil([this] { return Bool(System::System::GetTickCount() - shownAt >= 1000); }, 20);
 
 				window->Hide();
 
@@ -197,6 +204,7 @@ namespace
 			}
 		private:
 			GUI::Window		*window	  = nullptr;
+			UnsignedInt		 shownAt  = 0;
 			GUI::Titlebar		*titlebar = nullptr;
 			GUI::Text		*label	  = nullptr;
 			GUI::Progressbar	*bar	  = nullptr;

@@ -44,6 +44,13 @@ namespace Tolvane
 	// uninstaller.)
 	std::vector<smooth::String> FilesTheRunChanges(const Configuration &config, const InstallChoices &choices);
 
+	// uses without the files that a marked component's archive holds byte
+	// for byte already: the run compares such a file and leaves it as it
+	// is, so a program holding it is no reason to ask. Only the archives
+	// are read (their index, and the chunks of the files in uses); a file
+	// that cannot be compared stays in. (Part of the engine's library.)
+	std::vector<FileInUse>	 WithoutUnchanged(const std::vector<FileInUse> &uses, const Configuration &config, const InstallChoices &choices);
+
 	// The files of candidates that exist, each once (paths compare as
 	// PathKey does), in their order, leaving out those of skipped: what a
 	// run or a removal would replace or delete of what is there now.

@@ -2,6 +2,7 @@
 
 #include "command_line.h"
 #include "engine_test_support.h"
+#include "upgrade.h"
 
 #include <gtest/gtest.h>
 
@@ -125,6 +126,34 @@ namespace
 		// Another product's script is not ours: its files are not removed.
 		scratch.Write(In("Target", In("uninstall", "uninstall.xml")), "<?xml version=\"1.0\"?><UninstallScript><application>Other</application><file>" + T("old.txt").ToUTF8() + "</file></UninstallScript>");
 		EXPECT_EQ(Ts({ "app.exe", "lib/a.dll", "extra.txt" }), Files());
+	}
+
+	TEST_F(InUseTest, AHeldFileThatTheNewVersionKeepsByteForByteIsNoReasonToAsk)
+	{
+		scratch.Write(In("Target", In("lib", "a.dll")), "2");
+
+		std::vector<Tolvane::FileInUse>	 uses;
+
+		for (const char *name : { "app.exe", "lib/a.dll", "old.txt", "smooth.dll" }) uses.push_back({ T(name), String(), 0 });
+
+		std::vector<std::string>	 left;
+
+		for (const Tolvane::FileInUse &use : Tolvane::WithoutUnchanged(uses, *configuration, choices)) left.push_back(use.path.ToUTF8());
+
+		// app.exe differs; old.txt goes and the library is copied: no
+		// archive holds them.
+		EXPECT_EQ(Ts({ "app.exe", "old.txt", "smooth.dll" }), left);
+
+		std::vector<String>	 restartWork;
+
+		EXPECT_TRUE(Run(&restartWork, Tolvane::InUseKeys(uses)).empty());
+
+		std::set<std::wstring>	 waiting;
+
+		for (const String &path : restartWork) waiting.insert(Tolvane::PathKey(path));
+
+		EXPECT_EQ(1u, waiting.count(Tolvane::PathKey(T("app.exe"))));
+		EXPECT_EQ(0u, waiting.count(Tolvane::PathKey(T("lib/a.dll")))) << "the run leaves it as it is";
 	}
 
 	TEST_F(InUseTest, FilesInUseAreReplacedAndRemovedAtRestartOnlyOnceTheRunIsKept)

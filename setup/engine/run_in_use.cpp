@@ -12,6 +12,26 @@ using namespace smooth;
 
 using smooth::Path::Join;
 
+namespace
+{
+	// Calls visit with every marked component's archive, opened, and the
+	// folder its entries go to.
+	void ForEachMarkedArchive(const Tolvane::Configuration &config, const Tolvane::InstallChoices &choices, const String &target, const std::function<void(ZBK::Archive &, const String &)> &visit)
+	{
+		for (Int i = 0; i < config.components.Length(); i++)
+		{
+			const Tolvane::Component *component = config.components.GetNth(i);
+
+			if (!choices.IsSelected(i)) continue;
+			if (component->subdir != "." && component->subdir != 0 && !ZBK::IsSafeName(component->subdir)) continue;
+
+			ZBK::Archive	 archive;
+
+			if (archive.Open(component->archive)) visit(archive, component->subdir != "." && component->subdir != 0 ? Join(target, component->subdir) : target);
+		}
+	}
+}
+
 std::vector<String> Tolvane::FilesTheRunChanges(const Configuration &config, const InstallChoices &choices)
 {
 	String			 target = Directory(choices.targetFolder, String()).GetPath();
@@ -26,25 +46,15 @@ std::vector<String> Tolvane::FilesTheRunChanges(const Configuration &config, con
 
 	for (Int i = 0; i < config.uninstallFiles.Length(); i++) skipped.push_back(Join(target, config.uninstallFiles.GetNth(i)));
 
-	for (Int i = 0; i < config.components.Length(); i++)
+	ForEachMarkedArchive(config, choices, target, [&candidates](ZBK::Archive &archive, const String &folder)
 	{
-		const Component	*component = config.components.GetNth(i);
-
-		if (!choices.IsSelected(i)) continue;
-		if (component->subdir != "." && component->subdir != 0 && !ZBK::IsSafeName(component->subdir)) continue;
-
-		String		 folder = component->subdir != "." && component->subdir != 0 ? Join(target, component->subdir) : target;
-		ZBK::Archive	 archive;
-
-		if (!archive.Open(component->archive)) continue;
-
 		for (Int n = 0; n < archive.GetNumberOfFiles(); n++)
 		{
 			String	 name = archive.GetFileName(n);
 
 			if (ZBK::IsSafeName(name)) candidates.push_back(Join(folder, name));
 		}
-	}
+	});
 
 	if (config.copySmoothDll) candidates.push_back(Join(target, Layout::LibraryName));
 
@@ -56,6 +66,34 @@ std::vector<String> Tolvane::FilesTheRunChanges(const Configuration &config, con
 	}
 
 	return ExistingFilesOnce(candidates, skipped);
+}
+
+std::vector<Tolvane::FileInUse> Tolvane::WithoutUnchanged(const std::vector<FileInUse> &uses, const Configuration &config, const InstallChoices &choices)
+{
+	if (uses.empty()) return uses;
+
+	std::set<std::wstring>	 held = InUseKeys(uses);
+	std::set<std::wstring>	 unchanged;
+
+	ForEachMarkedArchive(config, choices, Directory(choices.targetFolder, String()).GetPath(), [&](ZBK::Archive &archive, const String &folder)
+	{
+		for (Int n = 0; n < archive.GetNumberOfFiles(); n++)
+		{
+			String	 name = archive.GetFileName(n);
+
+			if (!ZBK::IsSafeName(name)) continue;
+
+			String	 path = Join(folder, name);
+
+			if (held.count(PathKey(path)) != 0 && archive.HoldsEntry(n, path)) unchanged.insert(PathKey(path));
+		}
+	});
+
+	std::vector<FileInUse>	 left;
+
+	for (const FileInUse &use : uses) if (unchanged.count(PathKey(use.path)) == 0) left.push_back(use);
+
+	return left;
 }
 
 bool Tolvane::InstallRun::WriteAtRestart(const String &destination, const std::function<bool(const String &)> &write)

@@ -105,7 +105,7 @@ bool Tolvane::Wizard::FilesInUseSettled()
 
 	while (true)
 	{
-		std::vector<FileInUse>	 uses = GetSystem().FindFilesInUse(files);
+		std::vector<FileInUse>	 uses = WithoutUnchanged(GetSystem().FindFilesInUse(files), config, choices);
 
 		if (uses.empty()) return true;
 

@@ -257,7 +257,7 @@ namespace
 	std::set<std::wstring> SilentFilesInUse(const Tolvane::Configuration &configuration, const Tolvane::InstallChoices &choices, const Tolvane::Options &options, Tolvane::InstallLog &log)
 	{
 		Tolvane::SystemInterface	&system = Tolvane::GetSystem();
-		std::vector<Tolvane::FileInUse>	 uses	= system.FindFilesInUse(Tolvane::FilesTheRunChanges(configuration, choices));
+		std::vector<Tolvane::FileInUse>	 uses	= Tolvane::WithoutUnchanged(system.FindFilesInUse(Tolvane::FilesTheRunChanges(configuration, choices)), configuration, choices);
 
 		for (const Tolvane::FileInUse &use : uses) log.Write(String("in use ").Append(use.path).Append(" by ").Append(use.program != 0 ? use.program : String("an unknown program")));
 
@@ -342,11 +342,23 @@ namespace
 		run.replaceAtRestart = atRestart;
 
 		/* Passive: the window stays alive while the run goes on its own
-		 * thread; nothing there waits for the user.
+		 * thread; nothing there waits for the user. A small product's run
+		 * would flash by unseen, so the page stays in sight for a second at
+		 * least, its bars full at the end.
 		 */
 		Threads::Thread	*thread = passive != nullptr ? new Threads::Thread(nullptr) : nullptr;
+		UnsignedInt	 shown	= System::System::GetTickCount();
 
-		if (thread != nullptr) thread->threadMain.Connect(std::function<Int(Threads::Thread *)>([&run](Threads::Thread *) { run.Run(); return Success(); }));
+		if (thread != nullptr) thread->threadMain.Connect(std::function<Int(Threads::Thread *)>([&run, shown](Threads::Thread *)
+		{
+			run.Run();
+
+			UnsignedInt	 elapsed = System::System::GetTickCount() - shown;
+
+			if (elapsed < 1000) System::System::Sleep(Int(1000 - elapsed));
+
+			return Success();
+		}));
 
 		if (thread != nullptr && thread->Start() == Success()) PumpMessagesWhileRunning(*thread);
 		else						       run.Run();
