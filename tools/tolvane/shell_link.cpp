@@ -95,16 +95,6 @@ namespace
 		return false;
 	}
 
-	// Whether ANSI bytes could not hold the name: beyond ASCII the code page
-	// is a guess, and '?' (never part of a path) is what stands in for a
-	// character the code page lacks.
-	bool Doubtful(const std::string &ansi)
-	{
-		for (char c : ansi) if ((unsigned char) c >= 0x80 || c == '?') return true;
-
-		return false;
-	}
-
 	// One item of the item list as a step of a path: a drive ("C:\"), or a
 	// folder's or file's name; false for any other item (the root, a network
 	// place, ...), which gives no path.
@@ -163,7 +153,7 @@ namespace
 	}
 
 	// The local path of the link information: UTF-16 where it has it, else
-	// ANSI (*doubtful when that cannot be trusted). false when the part is
+	// ANSI (then *doubtful: the code page may have changed letters). false when the part is
 	// damaged; true with an empty path when it holds no local path.
 	bool LinkInfoPath(const Bytes &info, std::string *path, bool *doubtful)
 	{
@@ -188,8 +178,13 @@ namespace
 
 		if (!info.Ansi(base, &first) || (suffix != 0 && !info.Ansi(suffix, &second))) return false;
 
+		/* The ANSI path is the name in the writer's code page, which may
+		 * have put a look-alike in place of a letter it lacks ("Omega" for
+		 * "Ωmega"): whole-looking text can still be the wrong name, so the
+		 * item list's own names come first when there is one.
+		 */
 		*path	  = first + second;
-		*doubtful = Doubtful(*path);
+		*doubtful = true;
 
 		return true;
 	}
